@@ -1,0 +1,25 @@
+// The AM effect's modulating wave. Every carrier lives in one heap block that
+// starts WaveHeaderSize bytes before its samples, built-in or loaded.
+#pragma once
+#include <cstdint>
+
+constexpr uint32_t WaveHeaderSize = 44;
+
+struct CarrierWaveState {
+    const int16_t* samples;       // first carrier sample; null while no carrier is live
+    uint32_t length;              // bytes of sample data: even, at least 4
+    const int16_t* readPosition;  // the sample the AM effect uses next
+};
+
+extern CarrierWaveState CarrierWave;
+
+// Installs the built-in square wave (500 samples of -4000/+4000, period 32).
+// Returns false, leaving no carrier, when its block cannot be allocated.
+bool CreateDefaultCarrier();
+
+// Frees the carrier block, if one is live, and marks the carrier absent.
+void ReleaseCarrier();
+
+// Makes `block` (header included, samples at block + WaveHeaderSize) the
+// carrier, after releasing the previous one; the carrier owns it from now on.
+void InstallCarrier(uint8_t* block, uint32_t length);
