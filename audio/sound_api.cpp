@@ -1,0 +1,3 @@
+#include "sound_api.h"
+
+SoundEntryPoints SoundApi = {DirectSoundEnumerateA, DirectSoundCreate, DirectSoundCaptureCreate};

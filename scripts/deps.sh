@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that are missing for building, running or
+# testing. Usage: deps.sh run|test
+set -euo pipefail
+
+run_packages=(cmake ninja-build g++ mingw-w64 wine wine64 xvfb pulseaudio pulseaudio-utils)
+test_packages=("${run_packages[@]}" googletest libgtest-dev libbenchmark-dev libsndfile1-dev libsoxr-dev
+               pkg-config clang libclang-rt-14-dev xdotool imagemagick espeak-ng sox procps psmisc)
+
+case "${1:-test}" in
+  run) wanted=("${run_packages[@]}") ;;
+  *) wanted=("${test_packages[@]}") ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo=sudo
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+# wine32 must never come in ("wine32-"): with it the wine wrapper picks a
+# 32-bit loader, which cannot run on machines without 32-bit support.
+$sudo apt-get install -y -q "${missing[@]}" wine32-

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native tests (also under ASan
+# and UBSan), the Windows tests under Wine on a private display and sound
+# server, the end-to-end runs of the program, and a short fuzzing run.
+# Exits non-zero on any failure.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+top=$PWD
+"$top/scripts/deps.sh" test || exit 1
+
+start=$(date +%s)
+jobs=$(nproc)
+failed=()
+
+step() {  # step NAME COMMAND...: runs a step, remembers a failure
+  local name=$1
+  shift
+  echo "=== $name"
+  "$@" || failed+=("$name")
+}
+
+build() {  # build DIR CMAKE-ARGS...
+  local dir=$1
+  shift
+  cmake -S "$top" -B "$dir" -G Ninja "$@" >/dev/null && cmake --build "$dir" -j "$jobs"
+}
+
+step "native build" build build/native
+step "native tests" ctest --test-dir build/native --output-on-failure
+step "sanitizer build" build build/asan -DCMAKE_BUILD_TYPE=Debug -DVOXOTROPE_SANITIZE=ON
+step "sanitizer tests" ctest --test-dir build/asan --output-on-failure
+step "i686 compile" build build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake
+step "win64 build" build build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake
+
+# Windows tests: under Wine, on our own display and sound server.
+export WINEPREFIX=$top/build/win64/wineprefix
+. "$top/scripts/sandbox.sh"
+trap sandbox_stop EXIT
+if sandbox_start build/win64/sandbox; then
+  step "wine tests" ctest --test-dir build/win64 --output-on-failure
+else
+  failed+=("sandbox")
+fi
+sandbox_stop
+trap - EXIT
+
+echo "=== took $(( $(date +%s) - start )) s"
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "FAILED: ${failed[*]}"
+  exit 1
+fi
+echo "All tests passed."

@@ -1,0 +1,56 @@
+#include "panel_frame.h"
+#include "resource.h"
+
+constexpr DWORD ChildButtonStyle = WS_CHILD | WS_VISIBLE | BS_CENTER;
+
+POINT DragTarget(POINT cursor, POINT grabOffset)
+{
+    return POINT{cursor.x - grabOffset.x, cursor.y - grabOffset.y};
+}
+
+void FrameDragStep(HWND window, DragState* drag, WPARAM wParam, LPARAM lParam)
+{
+    if (wParam != MK_LBUTTON) {
+        if (drag->dragging) {
+            drag->dragging = 0;
+            ReleaseCapture();
+        }
+        return;
+    }
+    // Client coordinates are signed: a fast move can leave the window.
+    POINT cursor = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    ClientToScreen(window, &cursor);
+    if (!drag->dragging) {
+        SetCapture(window);
+        RECT rect;
+        GetWindowRect(window, &rect);
+        drag->grabOffset = POINT{cursor.x - rect.left, cursor.y - rect.top};
+        drag->dragging = 1;
+    }
+    if (cursor.x == drag->lastCursor.x && cursor.y == drag->lastCursor.y)
+        return;
+    POINT corner = DragTarget(cursor, drag->grabOffset);
+    MoveWindow(window, corner.x, corner.y, FrameWidth, FrameHeight, TRUE);
+    drag->lastCursor = cursor;
+}
+
+void FramePaint(HWND window, HBITMAP background, HBITMAP label)
+{
+    PAINTSTRUCT paint;
+    HDC screen = BeginPaint(window, &paint);
+    HDC memory = CreateCompatibleDC(screen);
+    SelectObject(memory, background);
+    BitBlt(screen, 0, 0, FrameWidth, FrameHeight, memory, 0, 0, SRCCOPY);
+    if (label) {
+        SelectObject(memory, label);
+        BitBlt(screen, 96, 77, 50, 20, memory, 0, 0, SRCCOPY);
+    }
+    DeleteDC(memory);
+    EndPaint(window, &paint);
+}
+
+void CreateCloseButton(HWND window, HINSTANCE instance)
+{
+    CreateWindowExA(0, "BUTTON", "X", ChildButtonStyle, 140, 0, 10, 10, window,
+                    reinterpret_cast<HMENU>(IDC_CLOSE), instance, nullptr);
+}
