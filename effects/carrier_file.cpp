@@ -18,3 +18,8 @@ void PrepareOpenFileRequest(HWND mainWindow)
     OpenFileRequest.Flags = OFN_FILEMUSTEXIST;
     OpenFileRequest.lpstrDefExt = "wav";
 }
+
+void LoadCarrierFile(HWND, const char*, const int16_t**, uint32_t*)
+{
+    // Not yet: files are not loaded.
+}
