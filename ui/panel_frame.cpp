@@ -1,5 +1,6 @@
 #include "panel_frame.h"
 #include "resource.h"
+#include "skin_paint.h"
 
 constexpr DWORD ChildButtonStyle = WS_CHILD | WS_VISIBLE | BS_CENTER;
 
@@ -39,12 +40,8 @@ void FramePaint(HWND window, HBITMAP background, HBITMAP label)
     PAINTSTRUCT paint;
     HDC screen = BeginPaint(window, &paint);
     HDC memory = CreateCompatibleDC(screen);
-    SelectObject(memory, background);
-    BitBlt(screen, 0, 0, FrameWidth, FrameHeight, memory, 0, 0, SRCCOPY);
-    if (label) {
-        SelectObject(memory, label);
-        BitBlt(screen, 96, 77, 50, 20, memory, 0, 0, SRCCOPY);
-    }
+    CopyBitmap(screen, memory, background, 0, 0, FrameWidth, FrameHeight);
+    CopyBitmap(screen, memory, label, LabelX, LabelY, LabelWidth, LabelHeight);
     DeleteDC(memory);
     EndPaint(window, &paint);
 }
