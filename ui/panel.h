@@ -20,16 +20,13 @@ extern PanelState Panels[EffectCount];
 // Label bitmap names, in chain order.
 extern const char* const PanelLabelNames[EffectCount];
 
-// Creation steps of every panel: first the effect on and the instance kept,
-// later the label and the "X" button.
+// The first creation steps of every panel: the effect on, the instance kept.
 PanelState* PanelBegin(EffectId effect, const CREATESTRUCTA* creation);
 void PanelLoadLabel(EffectId effect);
-void PanelAddCloseButton(HWND window, EffectId effect);
 
-// Destruction steps of every panel: the label deleted and the tip removed,
-// then, last, the effect off.
-void PanelReleaseLabel(EffectId effect);
-void PanelEnd(EffectId effect);
+// The last destruction steps of every panel: its bitmaps deleted, its tip
+// removed, and then the effect off.
+void PanelRelease(EffectId effect);
 
 // Every other message, answered alike by all panels: painting, erasing, the
 // drag, the "X" command (other commands are ignored), and the default.

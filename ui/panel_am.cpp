@@ -29,18 +29,15 @@ static LRESULT AMCreate(HWND window, const CREATESTRUCTA* creation)
                                      OpenButtonY, OpenButtonSize, OpenButtonSize, window,
                                      reinterpret_cast<HMENU>(IDC_LOADWAVE), panel->instance, nullptr);
     SendMessageA(panel->control, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(panel->openImage));
-    PanelAddCloseButton(window, FxAM);
+    CreateCloseButton(window, panel->instance);
     AttachTip(&panel->tip, window, panel->instance, panel->control, "load wave");
     return 0;
 }
 
 static void AMDestroy()
 {
-    AMCarrier.release();
-    PanelReleaseLabel(FxAM);
-    DeleteObject(Panels[FxAM].openImage);
-    Panels[FxAM].openImage = nullptr;
-    PanelEnd(FxAM);
+    AMCarrier.release();  // first: it marks the carrier absent
+    PanelRelease(FxAM);
 }
 
 static void AMLoadCommand(HWND window)

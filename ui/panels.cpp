@@ -32,22 +32,15 @@ void PanelLoadLabel(EffectId effect)
     Panels[effect].label = LoadBitmapA(Panels[effect].instance, PanelLabelNames[effect]);
 }
 
-void PanelAddCloseButton(HWND window, EffectId effect)
-{
-    CreateCloseButton(window, Panels[effect].instance);
-}
-
-void PanelReleaseLabel(EffectId effect)
-{
-    DeleteObject(Panels[effect].label);
-    Panels[effect].label = nullptr;
-}
-
-void PanelEnd(EffectId effect)
+void PanelRelease(EffectId effect)
 {
     PanelState& panel = Panels[effect];
+    DeleteObject(panel.label);
+    DeleteObject(panel.openImage);
+    panel.label = nullptr;
+    panel.openImage = nullptr;
     DetachTip(&panel.tip);
-    panel.control = nullptr;
+    panel.control = nullptr;  // destroyed by the system after the panel
     EffectFlags[effect] = 0;
 }
 

@@ -3,18 +3,22 @@
 #include "panel.h"
 #include "stream.h"
 
+static void PlainPanelCreate(EffectId effect, HWND window, const CREATESTRUCTA* creation)
+{
+    PanelState* panel = PanelBegin(effect, creation);
+    PanelLoadLabel(effect);
+    CreateCloseButton(window, panel->instance);
+}
+
 static LRESULT PlainPanelMessage(EffectId effect, HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     PlayWriteCursor = ResyncRequest;
     switch (msg) {
     case WM_CREATE:
-        PanelBegin(effect, reinterpret_cast<const CREATESTRUCTA*>(lParam));
-        PanelLoadLabel(effect);
-        PanelAddCloseButton(window, effect);
+        PlainPanelCreate(effect, window, reinterpret_cast<const CREATESTRUCTA*>(lParam));
         return 0;
     case WM_DESTROY:
-        PanelReleaseLabel(effect);
-        PanelEnd(effect);
+        PanelRelease(effect);
         return 0;
     }
     return PanelFrameMessage(window, effect, msg, wParam, lParam);

@@ -16,7 +16,7 @@ static void SliderPanelCreate(EffectId effect, SliderId slider, const char* tipT
     panel->control = CreateWindowExA(0, "Slider", nullptr, WS_CHILD | WS_VISIBLE, SliderX, SliderY, SliderWidth,
                                      SliderHeight, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(slider)),
                                      panel->instance, nullptr);
-    PanelAddCloseButton(window, effect);
+    CreateCloseButton(window, panel->instance);
     AttachTip(&panel->tip, window, panel->instance, panel->control, tipText);
 }
 
@@ -29,8 +29,7 @@ static LRESULT SliderPanelMessage(EffectId effect, SliderId slider, const char* 
         SliderPanelCreate(effect, slider, tipText, window, reinterpret_cast<const CREATESTRUCTA*>(lParam));
         return 0;
     case WM_DESTROY:
-        PanelReleaseLabel(effect);
-        PanelEnd(effect);
+        PanelRelease(effect);
         return 0;
     }
     return PanelFrameMessage(window, effect, msg, wParam, lParam);
