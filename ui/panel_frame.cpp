@@ -48,6 +48,9 @@ void FramePaint(HWND window, HBITMAP background, HBITMAP label)
 
 void CreateCloseButton(HWND window, HINSTANCE instance)
 {
-    CreateWindowExA(0, "BUTTON", "X", ChildButtonStyle, 140, 0, 10, 10, window,
-                    reinterpret_cast<HMENU>(IDC_CLOSE), instance, nullptr);
+    HWND button = CreateWindowExA(0, "BUTTON", "X", ChildButtonStyle, 140, 0, 10, 10, window,
+                                  reinterpret_cast<HMENU>(IDC_CLOSE), instance, nullptr);
+    // The system font's "X" is taller than the button and shows cut off; the
+    // stock GUI font fits. Stock objects are never deleted.
+    SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
 }
