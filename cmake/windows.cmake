@@ -35,5 +35,6 @@ if(NOT VOXOTROPE_COMPILE_ONLY)
   set_tests_properties(wine PROPERTIES TIMEOUT 300)
 
   add_subdirectory(audio/tests)
+  add_subdirectory(ui/tests)
   add_subdirectory(app/tests)
 endif()
