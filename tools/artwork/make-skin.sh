@@ -165,14 +165,16 @@ for name in Pitch Volume Triangle AM Reverse Crazy Deeper; do
 done
 
 # --- Slider: the plate under the slider's place with a groove and ticks
-# cut in it; the thumb a ridged metal grip with an amber index line.
+# cut in it; the thumb a ridged metal grip with an amber index line. The
+# ticks, every 9 rows, meet the thumb's middle at the Pitch stops 0, 18, 36.
+ticks=()
+for y in 4 13 22 31 40; do
+  ticks+=(-draw "rectangle 0,$y 1,$y" -draw "rectangle 8,$y 9,$y")
+done
 convert panel.png -crop 10x45+20+35 +repage \
   -fill "$engrave_light" -draw "rectangle 3,2 6,43" \
   -fill "$hole" -draw "rectangle 3,1 5,42" -fill '#050607' -draw "rectangle 4,1 5,41" \
-  -fill "$engrave_light" -draw "rectangle 0,4 1,4" -draw "rectangle 8,4 9,4" \
-  -draw "rectangle 0,13 1,13" -draw "rectangle 8,13 9,13" -draw "rectangle 0,22 1,22" \
-  -draw "rectangle 8,22 9,22" -draw "rectangle 0,31 1,31" -draw "rectangle 8,31 9,31" \
-  -draw "rectangle 0,40 1,40" -draw "rectangle 8,40 9,40" \
+  -fill "$engrave_light" "${ticks[@]}" \
   track.png
 convert -size 10x9 gradient:'#d6dbe2'-'#7b828c' \
   -fill '#20242a' -draw "rectangle 0,8 9,8" -draw "rectangle 9,0 9,8" \
