@@ -34,6 +34,7 @@ if(NOT VOXOTROPE_COMPILE_ONLY)
   add_test(NAME wine COMMAND voxotrope-wine-tests)
   set_tests_properties(wine PROPERTIES TIMEOUT 300)
 
+  add_subdirectory(resources/tests)
   add_subdirectory(audio/tests)
   add_subdirectory(ui/tests)
   add_subdirectory(app/tests)
