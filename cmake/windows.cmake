@@ -35,4 +35,5 @@ if(NOT VOXOTROPE_COMPILE_ONLY)
   set_tests_properties(wine PROPERTIES TIMEOUT 300)
 
   add_subdirectory(audio/tests)
+  add_subdirectory(effects/tests)
 endif()
