@@ -232,18 +232,6 @@ TEST_F(LoaderTest, LoadWithNoCarrierLiveInstallsIt)
     EXPECT_EQ(CarrierWave.samples[3], 40);
 }
 
-TEST_F(LoaderTest, LargeFileIsTakenWhole)
-{
-    std::vector<int16_t> samples(1 << 20);
-    for (size_t n = 0; n < samples.size(); n++)
-        samples[n] = static_cast<int16_t>(n);
-    std::string path = Write("large", CanonicalWave(samples));
-    Load(path);
-    EXPECT_TRUE(Catcher.boxes.empty());
-    ASSERT_EQ(CarrierWave.length, 2u << 20);
-    EXPECT_EQ(CarrierWave.samples[(1 << 20) - 1], -1);
-}
-
 // Bytes in use on the C runtime's heap.
 size_t HeapInUse()
 {
