@@ -28,9 +28,10 @@ enum CarrierVerdict {
 CarrierVerdict CheckCarrierFile(const uint8_t* file, size_t count, uint32_t* length);
 
 // Takes over `block`, the `count` bytes read from a carrier file, allocated
-// with malloc. Accepted: the previous carrier block (if *samples is not null)
-// is freed and the block becomes the carrier, *samples := block + 44 and
-// *length := its data length. Refused: the block is freed and *samples and
+// like every carrier block (AllocateCarrierBlock, given back with free).
+// Accepted: the previous carrier block (if *samples is not null) is freed
+// and the block becomes the carrier, *samples := block + 44 and *length :=
+// its data length. Refused: the block is freed and *samples and
 // *length stay as they were. The caller restarts the read position.
 CarrierVerdict AdoptCarrierBlock(uint8_t* block, size_t count, const int16_t** samples, uint32_t* length);
 

@@ -1,6 +1,7 @@
 #include "carrier_file.h"
 #include <cstddef>
 #include <cstdlib>
+#include "carrier.h"
 #include "carrier_check.h"
 
 OPENFILENAMEA OpenFileRequest;
@@ -38,7 +39,7 @@ void LoadCarrierFile(HWND owner, const char* path, const int16_t** samples, uint
     if (size != INVALID_FILE_SIZE || GetLastError() == NO_ERROR) {
         // At least one byte, so that a null answer for an empty file still
         // means that memory ran out.
-        uint8_t* block = static_cast<uint8_t*>(malloc(size ? size : 1));
+        uint8_t* block = static_cast<uint8_t*>(AllocateCarrierBlock(size ? size : 1));
         DWORD count = 0;
         if (!block)
             verdict = CarrierNoMemory;

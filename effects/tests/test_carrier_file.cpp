@@ -218,6 +218,25 @@ TEST_F(LoaderTest, UnreadableSourceCannotBeRead)
     ExpectDefaultCarrier(before);
 }
 
+void* NoBlock(size_t)
+{
+    return nullptr;
+}
+
+TEST_F(LoaderTest, NoBlockForTheFileIsNotEnoughMemory)
+{
+    std::string path = Write("nomemory", CanonicalWave({10, 20, 30, 40}));
+    ASSERT_TRUE(CreateDefaultCarrier());
+    const int16_t* before = CarrierWave.samples;
+    AllocateCarrierBlock = NoBlock;
+    Load(path);
+    AllocateCarrierBlock = malloc;
+    ExpectOneBox("Not enough memory !");
+    EXPECT_TRUE(Catcher.boxes[0].fileHeld);
+    ExpectDefaultCarrier(before);
+    EXPECT_FALSE(HeldByAnother(path));
+}
+
 // A late load after the panel's carrier was released: nothing is freed a
 // second time, the file becomes the carrier.
 TEST_F(LoaderTest, LoadWithNoCarrierLiveInstallsIt)
