@@ -1,9 +1,11 @@
 # Native Linux build: the portable core with its tests, the tools and the
 # benchmarks.
 find_package(GTest REQUIRED)
+include(cmake/speech.cmake)
 
 add_executable(voxotrope-native-tests)
 target_link_libraries(voxotrope-native-tests PRIVATE voxotrope_core GTest::gtest_main)
 add_test(NAME native COMMAND voxotrope-native-tests)
 
 add_subdirectory(effects/tests)
+add_subdirectory(effects/fuzz)

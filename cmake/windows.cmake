@@ -36,6 +36,7 @@ if(NOT VOXOTROPE_COMPILE_ONLY)
 
   add_subdirectory(resources/tests)
   add_subdirectory(audio/tests)
+  add_subdirectory(effects/tests)
   add_subdirectory(ui/tests)
   add_subdirectory(app/tests)
 endif()

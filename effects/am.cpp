@@ -6,6 +6,7 @@
 #include "kernels.h"
 
 CarrierWaveState CarrierWave;
+void* (*AllocateCarrierBlock)(size_t bytes) = malloc;
 
 constexpr uint32_t DefaultCarrierBytes = 1000;
 
@@ -15,29 +16,38 @@ constexpr uint32_t DefaultCarrierBytes = 1000;
 // so that sample is never used.
 void AMKernel(const int16_t* in, int16_t* out, CarrierWaveState* carrier)
 {
-    const int16_t* last = carrier->samples + carrier->length / 2 - 1;
+    const int16_t* first = carrier->samples;
+    const int16_t* last = first + carrier->length / 2 - 1;
     const int16_t* position = carrier->readPosition;
+    if (position < first || position >= last)
+        position = first;  // never start on or past the last sample
     for (int k = 0; k < AudioBlockSamples; k++) {
         int32_t m = *position++;
         int32_t y = in[k] >> 5;
         out[k] = static_cast<int16_t>((m * y) >> 10);
         if (position == last)
-            position = carrier->samples;
+            position = first;
     }
     carrier->readPosition = position;
 }
 
+// Without a live carrier of at least two samples the effect does not run:
+// the block passes on as if AM were off.
 void AM()
 {
+    if (!CarrierWave.samples || CarrierWave.length < 4)
+        return;
     AMKernel(BlockCursor, WorkBuffers[WorkIndex], &CarrierWave);
     HandOver();
 }
 
 bool CreateDefaultCarrier()
 {
-    uint8_t* block = static_cast<uint8_t*>(malloc(WaveHeaderSize + DefaultCarrierBytes));
-    if (!block)
+    uint8_t* block = static_cast<uint8_t*>(AllocateCarrierBlock(WaveHeaderSize + DefaultCarrierBytes));
+    if (!block) {
+        ReleaseCarrier();
         return false;
+    }
     int16_t* samples = reinterpret_cast<int16_t*>(block + WaveHeaderSize);
     for (uint32_t n = 0; n < DefaultCarrierBytes / 2; n++)
         samples[n] = (n & 16) ? 4000 : -4000;  // square wave, period 32, starting low

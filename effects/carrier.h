@@ -1,6 +1,7 @@
 // The AM effect's modulating wave. Every carrier lives in one heap block that
 // starts WaveHeaderSize bytes before its samples, built-in or loaded.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 constexpr uint32_t WaveHeaderSize = 44;
@@ -13,8 +14,13 @@ struct CarrierWaveState {
 
 extern CarrierWaveState CarrierWave;
 
+// Allocates every carrier block, which ReleaseCarrier gives back with free();
+// malloc unless a test puts an allocator that fails in its place.
+extern void* (*AllocateCarrierBlock)(size_t bytes);
+
 // Installs the built-in square wave (500 samples of -4000/+4000, period 32).
-// Returns false, leaving no carrier, when its block cannot be allocated.
+// Returns false, leaving no carrier, when its block cannot be allocated: the
+// AM effect must then stay off.
 bool CreateDefaultCarrier();
 
 // Frees the carrier block, if one is live, and marks the carrier absent.
