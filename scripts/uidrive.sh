@@ -7,6 +7,8 @@
 #                            dialog with KEYS then Return (default: Return
 #                            only, which takes the first entry), waits for
 #                            the main window (ui_main)
+#   ui_launch LOG KEYS CMD.. the same through another command
+#                            (UI_DIALOG_SHOT=FILE: a screenshot of the dialog)
 #   ui_open EFFECT           opens a panel from the FX menu (ui_panel[EFFECT])
 #   ui_close EFFECT          presses its X
 #   ui_slider EFFECT FROM TO moves the Pitch or Volume thumb to a new value
@@ -55,9 +57,14 @@ ui_click() {
 # no mouse message re-anchors the program's playback position.
 ui_park() { xdotool mousemove 1 1 2>/dev/null; sleep 0.1; }
 
-ui_start() {
-  local exe=$1 log=$2 keys=${3:-} dialog=""
-  wine "$exe" >"$log" 2>&1 &
+ui_start() { ui_launch "$2" "${3:-}" wine "$1"; }
+
+# ui_launch LOG KEYS COMMAND...: as ui_start, with any command that ends up
+# running the program (the installed launcher, say).
+ui_launch() {
+  local log=$1 keys=$2 dialog=""
+  shift 2
+  "$@" >"$log" 2>&1 &
   ui_pid=$!
   # The dialog appears only when more than two outputs are listed.
   local found=""
@@ -75,6 +82,7 @@ ui_start() {
       xdotool type --delay 150 "$keys" 2>/dev/null
       sleep 0.3
     fi
+    [ -n "${UI_DIALOG_SHOT:-}" ] && ui_shot "$UI_DIALOG_SHOT"
     xdotool key Return 2>/dev/null
     found=$(ui_until 20 sh -c 'xdotool search --onlyvisible --name "^Voxotrope\$" >/dev/null 2>&1' && echo y)
     [ -n "$found" ] || { echo "ui: no main window after the device dialog" >&2; return 1; }
