@@ -160,6 +160,7 @@ for entry in "${plan[@]}"; do
   echo "  $name: $out/$name.wav"
 done
 
+ui_close_all  # panels may cover the main window's buttons
 ui_transport  # Stop
 ui_quit || echo "demo: the program did not end when its X was pressed" >&2
 echo "Done: ${#plan[@]} recordings, their screenshots and the input phrase are in $out"

@@ -83,8 +83,15 @@ ui_launch() {
       sleep 0.3
     fi
     [ -n "${UI_DIALOG_SHOT:-}" ] && ui_shot "$UI_DIALOG_SHOT"
-    xdotool key Return 2>/dev/null
-    found=$(ui_until 20 sh -c 'xdotool search --onlyvisible --name "^Voxotrope\$" >/dev/null 2>&1' && echo y)
+    # OK is the default button; the key goes to the dialog itself, since
+    # without a window manager the focus may lie elsewhere.
+    local attempt
+    for attempt in 1 2 3; do
+      xdotool key --window "$dialog" Return 2>/dev/null
+      found=$(ui_until 5 sh -c 'xdotool search --onlyvisible --name "^Voxotrope\$" >/dev/null 2>&1' && echo y)
+      [ -n "$found" ] && break
+      xdotool windowfocus "$dialog" 2>/dev/null
+    done
     [ -n "$found" ] || { echo "ui: no main window after the device dialog" >&2; return 1; }
     ui_main=$(ui_named Voxotrope)
   fi
