@@ -8,3 +8,4 @@ target_link_libraries(voxotrope-native-tests PRIVATE voxotrope_core GTest::gtest
 add_test(NAME native COMMAND voxotrope-native-tests)
 
 add_subdirectory(effects/tests)
+add_subdirectory(bench)

@@ -1,0 +1,148 @@
+// Time per 4000-sample block for each effect, for the chain with all seven
+// on, and for a plain 8000-byte copy as the floor, on speech and white noise.
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <vector>
+#include "carrier.h"
+#include "chain.h"
+#include "effects.h"
+
+namespace {
+
+constexpr int N = AudioBlockSamples;
+using Blocks = std::vector<std::vector<int16_t>>;
+
+Blocks LoadSpeech()
+{
+    Blocks blocks;
+    FILE* file = fopen(VOXOTROPE_SPEECH_RAW, "rb");
+    if (!file)
+        return blocks;
+    unsigned char bytes[2 * N];
+    while (fread(bytes, 1, sizeof bytes, file) == sizeof bytes) {
+        std::vector<int16_t> block(N);
+        for (int k = 0; k < N; k++)
+            block[k] = static_cast<int16_t>(bytes[2 * k] | (bytes[2 * k + 1] << 8));
+        blocks.push_back(block);
+    }
+    fclose(file);
+    return blocks;
+}
+
+Blocks MakeNoise()
+{
+    std::mt19937 random(1);
+    std::uniform_int_distribution<int> any(-32768, 32767);
+    Blocks blocks(100, std::vector<int16_t>(N));
+    for (auto& block : blocks)
+        for (int16_t& s : block)
+            s = static_cast<int16_t>(any(random));
+    return blocks;
+}
+
+const Blocks& Speech()
+{
+    static const Blocks blocks = LoadSpeech();
+    return blocks;
+}
+
+const Blocks& Noise()
+{
+    static const Blocks blocks = MakeNoise();
+    return blocks;
+}
+
+AudioBlock Work[2];
+
+// Runs `step` once per iteration on the next block of the data set, as the
+// block step would: BlockCursor at the captured samples, then the effect.
+template <typename Step>
+void PerBlock(benchmark::State& state, const Blocks& blocks, Step step)
+{
+    if (blocks.empty()) {
+        state.SkipWithError("no speech samples: build the speech_samples target");
+        return;
+    }
+    ResetChainState();
+    WorkBuffers[0] = Work[0];
+    WorkBuffers[1] = Work[1];
+    ParameterTable.value[SliderVolume] = 20;
+    CreateDefaultCarrier();
+    size_t next = 0;
+    for (auto _ : state) {
+        BlockCursor = blocks[next].data();
+        step();
+        benchmark::DoNotOptimize(BlockCursor);
+        benchmark::ClobberMemory();
+        if (++next == blocks.size())
+            next = 0;
+    }
+    ReleaseCarrier();
+    state.SetBytesProcessed(int64_t(state.iterations()) * AudioBlockBytes);
+}
+
+void Copy(benchmark::State& state, const Blocks& (*data)())
+{
+    PerBlock(state, data(), [] {
+        memcpy(WorkBuffers[WorkIndex], BlockCursor, AudioBlockBytes);
+        HandOver();
+    });
+}
+
+void Effect(benchmark::State& state, const Blocks& (*data)(), void (*operation)())
+{
+    PerBlock(state, data(), operation);
+}
+
+void AllSeven(benchmark::State& state, const Blocks& (*data)())
+{
+    PerBlock(state, data(), [] {
+        for (int& flag : EffectFlags)
+            flag = 1;
+        RunEffectChain();
+    });
+}
+
+struct Named {
+    const char* name;
+    void (*operation)();
+};
+
+const Named Operations[] = {
+    {"Pitch", Pitch}, {"Volume", Volume}, {"Triangle", Triangle}, {"AM", AM},
+    {"Reverse", Reverse}, {"Crazy", Crazy}, {"Deeper", Deeper},
+};
+
+struct DataSet {
+    const char* name;
+    const Blocks& (*blocks)();
+};
+
+const DataSet DataSets[] = {{"speech", Speech}, {"noise", Noise}};
+
+// Medians over several repetitions unless the command line asks otherwise.
+void Configure(benchmark::internal::Benchmark* b)
+{
+    b->Repetitions(9)->ReportAggregatesOnly(true)->Unit(benchmark::kNanosecond);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    for (const DataSet& data : DataSets) {
+        std::string suffix = std::string("/") + data.name;
+        Configure(benchmark::RegisterBenchmark(("Copy8000" + suffix).c_str(), Copy, data.blocks));
+        for (const Named& op : Operations)
+            Configure(benchmark::RegisterBenchmark((op.name + suffix).c_str(), Effect, data.blocks, op.operation));
+        Configure(benchmark::RegisterBenchmark(("AllSeven" + suffix).c_str(), AllSeven, data.blocks));
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
