@@ -8,4 +8,5 @@ target_link_libraries(voxotrope-native-tests PRIVATE voxotrope_core GTest::gtest
 add_test(NAME native COMMAND voxotrope-native-tests)
 
 add_subdirectory(effects/tests)
+add_subdirectory(effects/fuzz)
 add_subdirectory(bench)

@@ -48,6 +48,12 @@ PA
     wineboot -i >/dev/null 2>&1
   fi
   wineserver -p >/dev/null 2>&1 &
+  # Start Wine's own services now, with their output going nowhere: the first
+  # program of a new server starts them, and they keep its stdout and stderr
+  # open for as long as the server runs, so a test run by ctest would never
+  # seem to end.
+  sleep 0.5
+  wineboot >/dev/null 2>&1
   echo "Sandbox: DISPLAY=$DISPLAY XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR WINEPREFIX=$WINEPREFIX"
 }
 

@@ -29,6 +29,12 @@ step "native build" build build/native
 step "native tests" ctest --test-dir build/native --output-on-failure
 step "sanitizer build" build build/asan -DCMAKE_BUILD_TYPE=Debug -DVOXOTROPE_SANITIZE=ON
 step "sanitizer tests" ctest --test-dir build/asan --output-on-failure
+fuzz() {  # a short run of the carrier fuzzer on the committed seeds (clang)
+  cmake -S "$top" -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DVOXOTROPE_FUZZ=ON -DVOXOTROPE_FUZZ_SECONDS=30 >/dev/null &&
+    cmake --build build/fuzz --target fuzz-carrier 2>&1 | tail -n 7
+}
+step "fuzzing" fuzz
 step "i686 compile" build build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake
 step "win64 build" build build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake
 

@@ -1,5 +1,6 @@
 #include "panel_frame.h"
 #include "resource.h"
+#include "skin_paint.h"
 
 constexpr DWORD ChildButtonStyle = WS_CHILD | WS_VISIBLE | BS_CENTER;
 
@@ -39,18 +40,17 @@ void FramePaint(HWND window, HBITMAP background, HBITMAP label)
     PAINTSTRUCT paint;
     HDC screen = BeginPaint(window, &paint);
     HDC memory = CreateCompatibleDC(screen);
-    SelectObject(memory, background);
-    BitBlt(screen, 0, 0, FrameWidth, FrameHeight, memory, 0, 0, SRCCOPY);
-    if (label) {
-        SelectObject(memory, label);
-        BitBlt(screen, 96, 77, 50, 20, memory, 0, 0, SRCCOPY);
-    }
+    CopyBitmap(screen, memory, background, 0, 0, FrameWidth, FrameHeight);
+    CopyBitmap(screen, memory, label, LabelX, LabelY, LabelWidth, LabelHeight);
     DeleteDC(memory);
     EndPaint(window, &paint);
 }
 
 void CreateCloseButton(HWND window, HINSTANCE instance)
 {
-    CreateWindowExA(0, "BUTTON", "X", ChildButtonStyle, 140, 0, 10, 10, window,
-                    reinterpret_cast<HMENU>(IDC_CLOSE), instance, nullptr);
+    HWND button = CreateWindowExA(0, "BUTTON", "X", ChildButtonStyle, 140, 0, 10, 10, window,
+                                  reinterpret_cast<HMENU>(IDC_CLOSE), instance, nullptr);
+    // The system font's "X" is taller than the button and shows cut off; the
+    // stock GUI font fits. Stock objects are never deleted.
+    SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
 }

@@ -5,6 +5,11 @@
 
 constexpr int FrameWidth = 150;
 constexpr int FrameHeight = 100;
+// The effect's name label, bottom right: 4 pixels from the right edge, 3 from the bottom.
+constexpr int LabelX = 96;
+constexpr int LabelY = 77;
+constexpr int LabelWidth = 50;
+constexpr int LabelHeight = 20;
 
 struct DragState {
     int dragging;      // 1 while a drag holds the mouse capture

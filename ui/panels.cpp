@@ -1,39 +1,64 @@
-// Placeholder panels: switch their effect on while they exist.
+// The seven panel classes and what their creation, destruction and frame
+// messages have in common.
+#include "panel.h"
+#include "main_window.h"
+#include "resource.h"
 #include "windows_ui.h"
-#include "panel_frame.h"
-#include "stream.h"
+
+PanelState Panels[EffectCount];
 
 const char* const PanelClassNames[EffectCount] = {
     "Pitch", "Volume", "Triangle", "AM", "Reverse", "Crazy", "Deeper",
 };
 
-template <EffectId fx>
-static LRESULT CALLBACK PanelProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+const char* const PanelLabelNames[EffectCount] = {
+    "PITCHBMP", "VOLUMEBMP", "TRIANGLEBMP", "AMBMP", "REVERSEBMP", "CRAZYBMP", "DEEPERBMP",
+};
+
+const WNDPROC PanelProcedures[EffectCount] = {
+    PitchPanelProc, VolumePanelProc, TrianglePanelProc, AMPanelProc,
+    ReversePanelProc, CrazyPanelProc, DeeperPanelProc,
+};
+
+PanelState* PanelBegin(EffectId effect, const CREATESTRUCTA* creation)
 {
-    static DragState drag;
-    PlayWriteCursor = ResyncRequest;
+    EffectFlags[effect] = 1;
+    Panels[effect].instance = creation->hInstance;
+    return &Panels[effect];
+}
+
+void PanelLoadLabel(EffectId effect)
+{
+    Panels[effect].label = LoadBitmapA(Panels[effect].instance, PanelLabelNames[effect]);
+}
+
+void PanelRelease(EffectId effect)
+{
+    PanelState& panel = Panels[effect];
+    DeleteObject(panel.label);
+    DeleteObject(panel.openImage);
+    panel.label = nullptr;
+    panel.openImage = nullptr;
+    DetachTip(&panel.tip);
+    panel.control = nullptr;  // destroyed by the system after the panel
+    EffectFlags[effect] = 0;
+}
+
+LRESULT PanelFrameMessage(HWND window, EffectId effect, UINT msg, WPARAM wParam, LPARAM lParam)
+{
     switch (msg) {
-    case WM_CREATE:
-        EffectFlags[fx] = 1;
-        CreateCloseButton(window, reinterpret_cast<CREATESTRUCTA*>(lParam)->hInstance);
-        return 0;
-    case WM_DESTROY:
-        EffectFlags[fx] = 0;
+    case WM_PAINT:
+        FramePaint(window, SharedSkin.panelBackground, Panels[effect].label);
         return 0;
     case WM_ERASEBKGND:
-        return 1;
+        return 1;  // the background is drawn only by WM_PAINT
     case WM_MOUSEMOVE:
-        FrameDragStep(window, &drag, wParam, lParam);
+        FrameDragStep(window, &Panels[effect].drag, wParam, lParam);
         return 0;
     case WM_COMMAND:
-        if (LOWORD(wParam) == 101)
+        if (LOWORD(wParam) == IDC_CLOSE)
             DestroyWindow(window);
         return 0;
     }
     return DefWindowProcA(window, msg, wParam, lParam);
 }
-
-const WNDPROC PanelProcedures[EffectCount] = {
-    PanelProc<FxPitch>, PanelProc<FxVolume>, PanelProc<FxTriangle>, PanelProc<FxAM>,
-    PanelProc<FxReverse>, PanelProc<FxCrazy>, PanelProc<FxDeeper>,
-};

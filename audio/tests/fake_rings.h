@@ -13,14 +13,15 @@ struct FakePlaybackRing : IDirectSoundBuffer {
     bool failLock = false;
     int locked = 0;             // regions handed out and not yet returned
     std::vector<std::string>* calls = nullptr;
+    const char* name = "PlaybackRing";  // in the call record
     DWORD lastLockOffset = 0;
     DWORD lastLengths[2] = {};
 
-    void Note(const char* call) { if (calls) calls->push_back(call); }
+    void Note(const char* call) { if (calls) calls->push_back(std::string(name) + "." + call); }
 
     STDMETHOD(QueryInterface)(REFIID, void**) override { return E_NOINTERFACE; }
     STDMETHOD_(ULONG, AddRef)() override { return 1; }
-    STDMETHOD_(ULONG, Release)() override { Note("PlaybackRing.Release"); return 0; }
+    STDMETHOD_(ULONG, Release)() override { Note("Release"); return 0; }
     STDMETHOD(GetCaps)(LPDSBCAPS) override { return E_NOTIMPL; }
     STDMETHOD(GetCurrentPosition)(LPDWORD play, LPDWORD write) override
     {
@@ -50,13 +51,13 @@ struct FakePlaybackRing : IDirectSoundBuffer {
         locked++;
         return DS_OK;
     }
-    STDMETHOD(Play)(DWORD, DWORD, DWORD) override { Note("PlaybackRing.Play"); return DS_OK; }
+    STDMETHOD(Play)(DWORD, DWORD, DWORD) override { Note("Play"); return DS_OK; }
     STDMETHOD(SetCurrentPosition)(DWORD) override { return E_NOTIMPL; }
     STDMETHOD(SetFormat)(LPCWAVEFORMATEX) override { return E_NOTIMPL; }
     STDMETHOD(SetVolume)(LONG) override { return E_NOTIMPL; }
     STDMETHOD(SetPan)(LONG) override { return E_NOTIMPL; }
     STDMETHOD(SetFrequency)(DWORD) override { return E_NOTIMPL; }
-    STDMETHOD(Stop)() override { Note("PlaybackRing.Stop"); return DS_OK; }
+    STDMETHOD(Stop)() override { Note("Stop"); return DS_OK; }
     STDMETHOD(Unlock)(LPVOID, DWORD, LPVOID, DWORD) override { locked--; return DS_OK; }
     STDMETHOD(Restore)() override { return E_NOTIMPL; }
 };
@@ -66,12 +67,19 @@ struct FakeCaptureRing : IDirectSoundCaptureBuffer {
     bool failLock = false;
     int locked = 0;
     std::vector<std::string>* calls = nullptr;
+    IDirectSoundNotify* notify = nullptr;  // what QueryInterface hands out, if anything
 
-    void Note(const char* call) { if (calls) calls->push_back(call); }
+    void Note(const char* call) { if (calls) calls->push_back(std::string("CaptureRing.") + call); }
 
-    STDMETHOD(QueryInterface)(REFIID, void**) override { return E_NOINTERFACE; }
+    STDMETHOD(QueryInterface)(REFIID iid, void** object) override
+    {
+        if (!notify || !IsEqualGUID(iid, IID_IDirectSoundNotify))
+            return E_NOINTERFACE;
+        *object = notify;
+        return DS_OK;
+    }
     STDMETHOD_(ULONG, AddRef)() override { return 1; }
-    STDMETHOD_(ULONG, Release)() override { Note("CaptureRing.Release"); return 0; }
+    STDMETHOD_(ULONG, Release)() override { Note("Release"); return 0; }
     STDMETHOD(GetCaps)(LPDSCBCAPS) override { return E_NOTIMPL; }
     STDMETHOD(GetCurrentPosition)(LPDWORD, LPDWORD) override { return E_NOTIMPL; }
     STDMETHOD(GetFormat)(LPWAVEFORMATEX, DWORD, LPDWORD) override { return E_NOTIMPL; }
@@ -89,7 +97,7 @@ struct FakeCaptureRing : IDirectSoundCaptureBuffer {
         locked++;
         return DS_OK;
     }
-    STDMETHOD(Start)(DWORD) override { Note("CaptureRing.Start"); return DS_OK; }
-    STDMETHOD(Stop)() override { Note("CaptureRing.Stop"); return DS_OK; }
+    STDMETHOD(Start)(DWORD) override { Note("Start"); return DS_OK; }
+    STDMETHOD(Stop)() override { Note("Stop"); return DS_OK; }
     STDMETHOD(Unlock)(LPVOID, DWORD, LPVOID, DWORD) override { locked--; return DS_OK; }
 };

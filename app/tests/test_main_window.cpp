@@ -1,0 +1,401 @@
+#include <gtest/gtest.h>
+#include <cstdlib>
+#include "app.h"
+#include "audio_objects.h"
+#include "carrier.h"
+#include "chain.h"
+#include "device_dialog.h"
+#include "dialog_watch.h"
+#include "fake_devices.h"
+#include "main_window.h"
+#include "resource.h"
+#include "stream.h"
+#include "windows_ui.h"
+
+namespace {
+
+HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
+
+// A fresh program state around each test, with the fake sound system.
+struct MainWindowTest : ::testing::Test {
+    FakeSound fake;
+    HWND main = nullptr;
+
+    void SetUp() override
+    {
+        RegisterWindowClasses(Instance());
+        QuitFlag = 0;
+        Transport = 0;
+        PendingError = nullptr;
+        Audio = AudioObjects{};
+        ChosenDevice = nullptr;
+        ResetChainState();
+        PlayWriteCursor = ResyncRequest;
+    }
+    void TearDown() override
+    {
+        if (main && IsWindow(main))
+            DestroyWindow(main);
+        ReleaseCarrier();
+        ResetChainState();
+    }
+    HWND CreateMain()
+    {
+        main = CreateWindowExA(0, "Voxotrope", "Voxotrope", WS_POPUP, 350, 300, 150, 100, nullptr, nullptr,
+                               Instance(), nullptr);
+        return main;
+    }
+    HWND Child(int id) { return GetDlgItem(main, id); }
+    std::string Text(HWND window)
+    {
+        char text[64] = {};
+        GetWindowTextA(window, text, sizeof text);
+        return text;
+    }
+};
+
+int CountWindowsOfClass(const char* className)
+{
+    struct Search {
+        const char* name;
+        int count;
+    } search = {className, 0};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(context);
+            char name[64] = {};
+            GetClassNameA(window, name, sizeof name);
+            if (strcmp(name, s->name) == 0 && IsWindow(window))
+                s->count++;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.count;
+}
+
+TEST(StartUp, SkipsTheProgramNameQuotedOrNot)
+{
+    char quoted[] = "\"C:\\Program Files\\voxotrope.exe\"   --ignored text";
+    EXPECT_STREQ(SkipProgramName(quoted), "--ignored text");
+    char plain[] = "voxotrope.exe  a b";
+    EXPECT_STREQ(SkipProgramName(plain), "a b");
+    char alone[] = "voxotrope.exe";
+    EXPECT_STREQ(SkipProgramName(alone), "");
+    char unclosed[] = "\"voxotrope.exe";
+    EXPECT_STREQ(SkipProgramName(unclosed), "");
+}
+
+TEST(StartUp, RegistersTheTenWindowClasses)
+{
+    RegisterWindowClasses(Instance());
+    const struct {
+        const char* name;
+        WNDPROC procedure;
+    } expected[] = {
+        {"Voxotrope", MainWindowProc}, {"ABOUT", AboutProc},
+        {"Pitch", PanelProcedures[FxPitch]}, {"Volume", PanelProcedures[FxVolume]},
+        {"Triangle", PanelProcedures[FxTriangle]}, {"AM", PanelProcedures[FxAM]},
+        {"Reverse", PanelProcedures[FxReverse]}, {"Slider", SliderProc},
+        {"Crazy", PanelProcedures[FxCrazy]}, {"Deeper", PanelProcedures[FxDeeper]},
+    };
+    for (const auto& entry : expected) {
+        WNDCLASSA found = {};
+        ASSERT_TRUE(GetClassInfoA(Instance(), entry.name, &found)) << entry.name;
+        EXPECT_EQ(found.lpfnWndProc, entry.procedure) << entry.name;
+        EXPECT_EQ(found.style, 0u) << entry.name;
+        EXPECT_EQ(found.hbrBackground, nullptr) << entry.name;
+        EXPECT_NE(found.hIcon, nullptr) << entry.name;
+        EXPECT_EQ(found.hCursor, LoadCursorA(nullptr, IDC_ARROW)) << entry.name;
+    }
+}
+
+TEST_F(MainWindowTest, CreationBuildsTheFourButtonsAtTheirPlaces)
+{
+    ASSERT_NE(CreateMain(), nullptr);
+    const struct {
+        int id;
+        const char* text;
+        RECT rect;
+    } buttons[] = {
+        {IDC_START, "Start", {5, 30, 45, 50}},
+        {IDC_FX, "FX", {105, 30, 145, 50}},
+        {IDC_ABOUT, "About", {55, 60, 95, 80}},
+        {IDC_CLOSE, "X", {140, 0, 150, 10}},
+    };
+    HWND child = GetWindow(main, GW_CHILD);  // first created comes first
+    for (const auto& button : buttons) {
+        HWND window = Child(button.id);
+        ASSERT_NE(window, nullptr) << button.text;
+        EXPECT_EQ(window, child) << button.text;
+        EXPECT_EQ(Text(window), button.text);
+        EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & 0xFFFF0FFF, 0x50000300) << button.text;
+        RECT rect;
+        GetWindowRect(window, &rect);
+        MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&rect), 2);
+        EXPECT_TRUE(EqualRect(&rect, &button.rect)) << button.text;
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+}
+
+TEST_F(MainWindowTest, SetUpRunsEveryStepInOrderWithTheProgramsFormat)
+{
+    ASSERT_NE(CreateMain(), nullptr);
+    std::vector<std::string> expected = {
+        "DirectSoundCreate",        "SetCooperativeLevel 3", "CreatePrimary", "Primary.Play",
+        "CreateSecondary",          "DirectSoundCaptureCreate", "CreateCaptureBuffer",
+    };
+    EXPECT_EQ(fake.calls, expected);
+    EXPECT_EQ(fake.createdWith, nullptr);  // two outputs: the default device, no dialog
+    EXPECT_EQ(fake.primaryDescription.dwSize, sizeof(DSBUFFERDESC1));
+    EXPECT_EQ(fake.primaryDescription.dwFlags, DSBCAPS_PRIMARYBUFFER);
+    EXPECT_EQ(fake.secondaryDescription.dwSize, sizeof(DSBUFFERDESC1));
+    EXPECT_EQ(fake.secondaryDescription.dwFlags, 0x18100u);
+    EXPECT_EQ(fake.secondaryDescription.dwBufferBytes, 16000u);
+    EXPECT_EQ(fake.captureDescription.dwSize, sizeof(DSCBUFFERDESC1));
+    EXPECT_EQ(fake.captureDescription.dwFlags, 0u);
+    EXPECT_EQ(fake.captureDescription.dwBufferBytes, 16000u);
+    for (const WAVEFORMATEX& format : {fake.secondaryFormat, fake.captureFormat}) {
+        EXPECT_EQ(format.wFormatTag, WAVE_FORMAT_PCM);
+        EXPECT_EQ(format.nChannels, 1);
+        EXPECT_EQ(format.nSamplesPerSec, 22050u);
+        EXPECT_EQ(format.nAvgBytesPerSec, 44100u);
+        EXPECT_EQ(format.nBlockAlign, 2);
+        EXPECT_EQ(format.wBitsPerSample, 16);
+    }
+    ASSERT_EQ(fake.notify.count, 2u);
+    EXPECT_EQ(fake.notify.positions[0].dwOffset, 7998u);
+    EXPECT_EQ(fake.notify.positions[0].hEventNotify, Audio.events[0]);
+    EXPECT_EQ(fake.notify.positions[1].dwOffset, 15998u);
+    EXPECT_EQ(fake.notify.positions[1].hEventNotify, Audio.events[1]);
+    EXPECT_NE(WorkBuffers[0], nullptr);
+    EXPECT_NE(WorkBuffers[1], nullptr);
+    EXPECT_EQ(Transport, 0);  // rings stay stopped until Start
+}
+
+TEST_F(MainWindowTest, StartStopTogglesTheButtonText)
+{
+    ASSERT_NE(CreateMain(), nullptr);
+    HWND start = Child(IDC_START);
+    SendMessageA(main, WM_COMMAND, IDC_START, reinterpret_cast<LPARAM>(start));
+    EXPECT_EQ(Text(start), "Stop");
+    EXPECT_EQ(Transport, 1);
+    // Only the low 16 bits name the command.
+    SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED), reinterpret_cast<LPARAM>(start));
+    EXPECT_EQ(Text(start), "Start");
+    EXPECT_EQ(Transport, 0);
+}
+
+TEST_F(MainWindowTest, EveryMessageRequestsAResync)
+{
+    ASSERT_NE(CreateMain(), nullptr);
+    for (UINT msg : {WM_NULL, WM_MOUSEMOVE, WM_PAINT, WM_USER + 5}) {
+        PlayWriteCursor = 1234;
+        SendMessageA(main, msg, 0, 0);
+        EXPECT_EQ(PlayWriteCursor, ResyncRequest) << msg;
+    }
+}
+
+TEST_F(MainWindowTest, AnEffectCommandTwiceOpensOnePanel)
+{
+    ASSERT_NE(CreateMain(), nullptr);
+    SendMessageA(main, WM_COMMAND, IDM_PITCH, 0);
+    SendMessageA(main, WM_COMMAND, IDM_PITCH, 0);
+    EXPECT_EQ(CountWindowsOfClass("Pitch"), 1);
+    EXPECT_EQ(EffectFlags[FxPitch], 1);
+    SendMessageA(main, WM_COMMAND, 40008, 0);  // the list box ID is no command
+    for (int fx = 0; fx < EffectCount; fx++)
+        EXPECT_EQ(EffectFlags[fx], fx == FxPitch) << fx;
+}
+
+TEST_F(MainWindowTest, PanelsOpenAtTheUnseededRandPositions)
+{
+    ASSERT_NE(CreateMain(), nullptr);
+    srand(1);  // the state of a program that never seeds
+    // The C runtime's generator from seed 1 yields 41, 18467, 6334, 26500,
+    // 19169, 15724, 11478, 29358, ...: x = 300 - 41 % 256, y = 300 - 6334 % 128.
+    const struct {
+        WORD command;
+        const char* className;
+        POINT at;
+    } openings[] = {{IDM_CRAZY, "Crazy", {259, 238}}, {IDM_DEEPER, "Deeper", {75, 214}}};
+    for (const auto& opening : openings) {
+        SendMessageA(main, WM_COMMAND, opening.command, 0);
+        HWND panel = FindWindowA(opening.className, nullptr);
+        ASSERT_NE(panel, nullptr) << opening.className;
+        RECT rect;
+        GetWindowRect(panel, &rect);
+        EXPECT_EQ(rect.left, opening.at.x) << opening.className;
+        EXPECT_EQ(rect.top, opening.at.y) << opening.className;
+        EXPECT_EQ(rect.right - rect.left, 150);
+        EXPECT_EQ(rect.bottom - rect.top, 100);
+        EXPECT_EQ(GetWindow(panel, GW_OWNER), main);
+        EXPECT_TRUE(IsWindowVisible(panel));
+    }
+}
+
+TEST_F(MainWindowTest, ClosingTheMainWindowClosesEveryPanel)
+{
+    ASSERT_NE(CreateMain(), nullptr);
+    for (WORD command : {IDM_PITCH, IDM_VOLUME, IDM_TRIANGLE, IDM_AM, IDM_REVERSE, IDM_CRAZY, IDM_DEEPER})
+        SendMessageA(main, WM_COMMAND, command, 0);
+    for (int fx = 0; fx < EffectCount; fx++)
+        ASSERT_EQ(EffectFlags[fx], 1) << fx;
+    SendMessageA(main, WM_COMMAND, IDC_CLOSE, 0);
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_EQ(QuitFlag, 1);
+    for (int fx = 0; fx < EffectCount; fx++)
+        EXPECT_EQ(EffectFlags[fx], 0) << fx;
+    for (const char* name : PanelClassNames)
+        EXPECT_EQ(CountWindowsOfClass(name), 0) << name;
+}
+
+TEST_F(MainWindowTest, CloseButtonEndsTheLoop)
+{
+    ASSERT_NE(CreateMain(), nullptr);
+    PostMessageA(Child(IDC_CLOSE), BM_CLICK, 0, 0);
+    EXPECT_EQ(RunEventLoop(), 0);
+    EXPECT_EQ(QuitFlag, 1);
+    EXPECT_FALSE(IsWindow(main));
+}
+
+TEST_F(MainWindowTest, LoopRunsOneBlockStepPerCaptureEvent)
+{
+    ASSERT_NE(CreateMain(), nullptr);
+    for (size_t i = 0; i < fake.captureRing.bytes.size(); i++)
+        fake.captureRing.bytes[i] = static_cast<uint8_t>(i % 251);
+    PlayWriteCursor = 0;
+    SetEvent(Audio.events[1]);
+    PostMessageA(main, WM_COMMAND, IDC_CLOSE, 0);
+    EXPECT_EQ(RunEventLoop(), 0);
+    // Half 1 went through once (the close came after it).
+    EXPECT_EQ(fake.playback.lastLengths[0], 8000u);
+    EXPECT_TRUE(std::equal(fake.captureRing.bytes.begin() + 8000, fake.captureRing.bytes.end(),
+                           fake.playback.bytes.begin() + fake.playback.lastLockOffset));
+}
+
+TEST_F(MainWindowTest, TearDownStopsTheRingsShowsTheErrorThenReleasesInReverse)
+{
+    DialogWatch watch;
+    watch.calls = &fake.calls;
+    ASSERT_NE(CreateMain(), nullptr);
+    SendMessageA(main, WM_COMMAND, IDC_START, reinterpret_cast<LPARAM>(Child(IDC_START)));
+    fake.calls.clear();
+    fake.captureRing.failLock = true;
+    EXPECT_FALSE(BlockStep(0));
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_EQ(QuitFlag, 1);
+    std::vector<std::string> expected = {
+        "PlaybackRing.Stop",  "CaptureRing.Stop",
+        "Primary.Stop",
+        "MessageBox Unable to lock capture buffer! If you have other sound-applications running please "
+        "close them and restart Voxotrope!",
+        "Notify.Release",     "CaptureRing.Release", "Capture.Release",
+        "PlaybackRing.Release", "Primary.Release",   "Sound.Release",
+    };
+    EXPECT_EQ(fake.calls, expected);
+    ASSERT_EQ(watch.seen.size(), 1u);
+    EXPECT_EQ(watch.seen[0].caption, "Voxotrope");
+    EXPECT_EQ(watch.seen[0].owner, nullptr);
+    EXPECT_EQ(WorkBuffers[0], nullptr);
+}
+
+struct FailingStep {
+    FailAt step;
+    const char* message;
+    std::vector<std::string> released;  // in the order of release
+};
+
+class MainWindowSetUpFailure : public MainWindowTest, public ::testing::WithParamInterface<FailingStep> {};
+
+TEST_P(MainWindowSetUpFailure, ShowsItsTextOnceAndReleasesWhatWasCreated)
+{
+    DialogWatch watch;
+    watch.calls = &fake.calls;
+    fake.Fail(GetParam().step);
+    EXPECT_EQ(CreateMain(), nullptr);  // destroyed inside its creation
+    EXPECT_EQ(QuitFlag, 1);
+    ASSERT_EQ(watch.seen.size(), 1u);
+    EXPECT_EQ(watch.seen[0].text, GetParam().message);
+    EXPECT_EQ(watch.seen[0].caption, "Voxotrope");
+    auto box = std::find(fake.calls.begin(), fake.calls.end(), std::string("MessageBox ") + GetParam().message);
+    ASSERT_NE(box, fake.calls.end());
+    std::vector<std::string> after(box + 1, fake.calls.end());
+    EXPECT_EQ(after, GetParam().released);
+    EXPECT_EQ(WorkBuffers[0], nullptr);
+    EXPECT_EQ(Audio.events[0], nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, MainWindowSetUpFailure,
+    ::testing::Values(
+        FailingStep{FailAt::Create, "Error creating DirectSound object!", {}},
+        FailingStep{FailAt::Primary, "Error creating DirectSound primary buffer!", {"Sound.Release"}},
+        FailingStep{FailAt::Secondary, "Error creating DirectSound secondary buffer!",
+                    {"Primary.Release", "Sound.Release"}},
+        FailingStep{FailAt::CaptureCreate, "Error creating DirectSoundCapture object!",
+                    {"PlaybackRing.Release", "Primary.Release", "Sound.Release"}},
+        FailingStep{FailAt::CaptureBuffer, "Error creating DirectSound capture buffer!",
+                    {"Capture.Release", "PlaybackRing.Release", "Primary.Release", "Sound.Release"}},
+        FailingStep{FailAt::Notify, "Error creating DirectSoundNotify interface!",
+                    {"CaptureRing.Release", "Capture.Release", "PlaybackRing.Release", "Primary.Release",
+                     "Sound.Release"}},
+        FailingStep{FailAt::Positions, "Error setting DirectSound notification positions!",
+                    {"Notify.Release", "CaptureRing.Release", "Capture.Release", "PlaybackRing.Release",
+                     "Primary.Release", "Sound.Release"}}));
+
+// The device dialog, answered by a hook as it appears.
+TEST_F(MainWindowTest, DeviceDialogShowsWithThreeEntriesAndTheFirstSelected)
+{
+    static const GUID second = {0xAAAA, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+    fake.outputs.insert(fake.outputs.begin() + 1, {&second, "Second output"});
+    int selected = -2;
+    int count = 0;
+    DialogWatch watch([&](HWND dialog) {
+        HWND list = GetDlgItem(dialog, IDC_DEVICELIST);
+        selected = static_cast<int>(SendMessageA(list, LB_GETCURSEL, 0, 0));
+        count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+        PostMessageA(list, LB_SETCURSEL, 1, 0);
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+    ASSERT_NE(CreateMain(), nullptr);
+    ASSERT_EQ(watch.seen.size(), 1u);
+    EXPECT_EQ(watch.seen[0].caption, "Select Device");
+    EXPECT_EQ(watch.seen[0].owner, main);
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(selected, 0);
+    // The second entry was chosen: the device gets a copy of its GUID.
+    ASSERT_NE(fake.createdWith, nullptr);
+    EXPECT_NE(fake.createdWith, &second);
+    EXPECT_TRUE(IsEqualGUID(*fake.createdWith, second));
+}
+
+TEST_F(MainWindowTest, DeviceDialogOkOnTheDefaultEntryChoosesTheDefaultDevice)
+{
+    fake.outputs.push_back({&IID_IDirectSoundNotify, "Third"});
+    DialogWatch watch([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDOK, 0); });
+    ASSERT_NE(CreateMain(), nullptr);
+    EXPECT_EQ(fake.createdWith, nullptr);
+}
+
+TEST_F(MainWindowTest, DeviceDialogCancelEndsWithoutAMessage)
+{
+    fake.outputs.push_back({&IID_IDirectSoundNotify, "Third"});
+    DialogWatch watch([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); });
+    EXPECT_EQ(CreateMain(), nullptr);
+    EXPECT_EQ(QuitFlag, 1);
+    EXPECT_EQ(watch.seen.size(), 1u);  // the dialog itself, no message box
+    EXPECT_TRUE(fake.calls.empty());
+}
+
+TEST_F(MainWindowTest, NoOutputDeviceEndsWithoutADialogOrMessage)
+{
+    fake.outputs.clear();
+    DialogWatch watch;
+    EXPECT_EQ(CreateMain(), nullptr);
+    EXPECT_EQ(QuitFlag, 1);
+    EXPECT_TRUE(watch.seen.empty());
+    EXPECT_TRUE(fake.calls.empty());
+}
+
+}  // namespace
