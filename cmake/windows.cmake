@@ -16,6 +16,11 @@ add_subdirectory(audio)
 add_subdirectory(ui)
 add_subdirectory(app)
 
+# windres does not report the files the script includes: rebuild it whenever
+# a picture changes.
+file(GLOB VOXOTROPE_PICTURES ${CMAKE_SOURCE_DIR}/resources/bitmaps/*)
+set_source_files_properties(resources/voxotrope.rc PROPERTIES OBJECT_DEPENDS "${VOXOTROPE_PICTURES}")
+
 add_executable(voxotrope WIN32 app/entry.cpp resources/voxotrope.rc)
 target_link_libraries(voxotrope PRIVATE voxotrope_win)
 

@@ -13,6 +13,7 @@ static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) ==
 
 void PrepareOpenFileRequest(HWND mainWindow)
 {
+    OpenFileRequest = {};
     OpenFileRequest.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     OpenFileRequest.hwndOwner = mainWindow;
     OpenFileRequest.lpstrFilter = "Wave (*.wav)\0*.wav\0";
