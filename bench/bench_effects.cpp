@@ -1,9 +1,12 @@
 // Time per 4000-sample block for each effect, for the chain with all seven
-// on, and for a plain 8000-byte copy as the floor, on speech and white noise.
+// on, and for a plain 8000-byte copy as the floor, on speech and on white
+// noise. Speech comes from bench/make-inputs.sh (--speech=FILE, raw 16-bit
+// little-endian mono); both data sets are 100 blocks, 800 KB.
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 #include "carrier.h"
 #include "chain.h"
@@ -12,16 +15,19 @@
 namespace {
 
 constexpr int N = AudioBlockSamples;
+constexpr size_t BlocksPerSet = 100;
 using Blocks = std::vector<std::vector<int16_t>>;
+
+std::string SpeechPath = "build/bench-inputs/speech.raw";
 
 Blocks LoadSpeech()
 {
     Blocks blocks;
-    FILE* file = fopen(VOXOTROPE_SPEECH_RAW, "rb");
+    FILE* file = fopen(SpeechPath.c_str(), "rb");
     if (!file)
         return blocks;
     unsigned char bytes[2 * N];
-    while (fread(bytes, 1, sizeof bytes, file) == sizeof bytes) {
+    while (blocks.size() < BlocksPerSet && fread(bytes, 1, sizeof bytes, file) == sizeof bytes) {
         std::vector<int16_t> block(N);
         for (int k = 0; k < N; k++)
             block[k] = static_cast<int16_t>(bytes[2 * k] | (bytes[2 * k + 1] << 8));
@@ -35,7 +41,7 @@ Blocks MakeNoise()
 {
     std::mt19937 random(1);
     std::uniform_int_distribution<int> any(-32768, 32767);
-    Blocks blocks(100, std::vector<int16_t>(N));
+    Blocks blocks(BlocksPerSet, std::vector<int16_t>(N));
     for (auto& block : blocks)
         for (int16_t& s : block)
             s = static_cast<int16_t>(any(random));
@@ -56,20 +62,28 @@ const Blocks& Noise()
 
 AudioBlock Work[2];
 
+// The program's state with the chosen effects on, at the benchmark settings:
+// Pitch at its start value 2, Volume at 20 (2.5 times), the default carrier.
+void Prepare(const int (&on)[EffectCount])
+{
+    ResetChainState();
+    WorkBuffers[0] = Work[0];
+    WorkBuffers[1] = Work[1];
+    ParameterTable.value[SliderVolume] = 20;
+    for (int fx = 0; fx < EffectCount; fx++)
+        EffectFlags[fx] = on[fx];
+    CreateDefaultCarrier();
+}
+
 // Runs `step` once per iteration on the next block of the data set, as the
 // block step would: BlockCursor at the captured samples, then the effect.
 template <typename Step>
 void PerBlock(benchmark::State& state, const Blocks& blocks, Step step)
 {
     if (blocks.empty()) {
-        state.SkipWithError("no speech samples: build the speech_samples target");
+        state.SkipWithError(("no speech samples in " + SpeechPath + ": run bench/make-inputs.sh").c_str());
         return;
     }
-    ResetChainState();
-    WorkBuffers[0] = Work[0];
-    WorkBuffers[1] = Work[1];
-    ParameterTable.value[SliderVolume] = 20;
-    CreateDefaultCarrier();
     size_t next = 0;
     for (auto _ : state) {
         BlockCursor = blocks[next].data();
@@ -85,6 +99,7 @@ void PerBlock(benchmark::State& state, const Blocks& blocks, Step step)
 
 void Copy(benchmark::State& state, const Blocks& (*data)())
 {
+    Prepare({});
     PerBlock(state, data(), [] {
         memcpy(WorkBuffers[WorkIndex], BlockCursor, AudioBlockBytes);
         HandOver();
@@ -93,16 +108,14 @@ void Copy(benchmark::State& state, const Blocks& (*data)())
 
 void Effect(benchmark::State& state, const Blocks& (*data)(), void (*operation)())
 {
+    Prepare({});
     PerBlock(state, data(), operation);
 }
 
 void AllSeven(benchmark::State& state, const Blocks& (*data)())
 {
-    PerBlock(state, data(), [] {
-        for (int& flag : EffectFlags)
-            flag = 1;
-        RunEffectChain();
-    });
+    Prepare({1, 1, 1, 1, 1, 1, 1});
+    PerBlock(state, data(), RunEffectChain);
 }
 
 struct Named {
@@ -122,26 +135,26 @@ struct DataSet {
 
 const DataSet DataSets[] = {{"speech", Speech}, {"noise", Noise}};
 
-// Medians over several repetitions unless the command line asks otherwise.
-void Configure(benchmark::internal::Benchmark* b)
-{
-    b->Repetitions(9)->ReportAggregatesOnly(true)->Unit(benchmark::kNanosecond);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    benchmark::Initialize(&argc, argv);
+    for (int i = 1; i < argc; i++) {
+        if (strncmp(argv[i], "--speech=", 9) == 0) {
+            SpeechPath = argv[i] + 9;
+        } else {
+            fprintf(stderr, "voxotrope-bench: unknown argument '%s'\n", argv[i]);
+            return 2;
+        }
+    }
     for (const DataSet& data : DataSets) {
         std::string suffix = std::string("/") + data.name;
-        Configure(benchmark::RegisterBenchmark(("Copy8000" + suffix).c_str(), Copy, data.blocks));
+        benchmark::RegisterBenchmark(("Copy8000" + suffix).c_str(), Copy, data.blocks);
         for (const Named& op : Operations)
-            Configure(benchmark::RegisterBenchmark((op.name + suffix).c_str(), Effect, data.blocks, op.operation));
-        Configure(benchmark::RegisterBenchmark(("AllSeven" + suffix).c_str(), AllSeven, data.blocks));
+            benchmark::RegisterBenchmark((op.name + suffix).c_str(), Effect, data.blocks, op.operation);
+        benchmark::RegisterBenchmark(("AllSeven" + suffix).c_str(), AllSeven, data.blocks);
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
