@@ -9,3 +9,5 @@ add_test(NAME native COMMAND voxotrope-native-tests)
 
 add_subdirectory(effects/tests)
 add_subdirectory(effects/fuzz)
+add_subdirectory(tools/render)
+add_subdirectory(bench)

@@ -2,14 +2,31 @@
 #include "chain.h"
 #include "effects.h"
 #include "kernels.h"
+#include "simd.h"
 
 constexpr int N = AudioBlockSamples;
 
 // out = floor(in * gain / 8), saturated to -32768..32767. The product stays
-// within 32 bits for any gain a slider sets (|in * 52| <= 1703936).
+// within 32 bits for any gain a slider sets (|in * 52| <= 1703936). SSE2
+// forms the exact 32-bit products from their 16-bit halves and saturates with
+// the signed pack, which is the same clamp.
 void VolumeKernel(const int16_t* in, int16_t* out, int32_t gain)
 {
-    for (int k = 0; k < N; k++) {
+    int k = 0;
+#if VOXOTROPE_SSE2
+    if (gain >= -32768 && gain <= 32767) {
+        const __m128i g = _mm_set1_epi16(static_cast<int16_t>(gain));
+        for (; k + 8 <= N; k += 8) {
+            __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k));
+            __m128i low = _mm_mullo_epi16(x, g);
+            __m128i high = _mm_mulhi_epi16(x, g);
+            __m128i first = _mm_srai_epi32(_mm_unpacklo_epi16(low, high), 3);
+            __m128i second = _mm_srai_epi32(_mm_unpackhi_epi16(low, high), 3);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packs_epi32(first, second));
+        }
+    }
+#endif
+    for (; k < N; k++) {
         int32_t q = (in[k] * gain) >> 3;
         out[k] = static_cast<int16_t>(q < -32768 ? -32768 : q > 32767 ? 32767 : q);
     }
@@ -17,7 +34,17 @@ void VolumeKernel(const int16_t* in, int16_t* out, int32_t gain)
 
 void ReverseKernel(const int16_t* in, int16_t* out)
 {
-    for (int k = 0; k < N; k++)
+    int k = 0;
+#if VOXOTROPE_SSE2
+    for (; k + 8 <= N; k += 8) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + N - 8 - k));
+        x = _mm_shuffle_epi32(x, _MM_SHUFFLE(0, 1, 2, 3));  // pairs in reverse order
+        x = _mm_shufflelo_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));  // then each pair swapped
+        x = _mm_shufflehi_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), x);
+    }
+#endif
+    for (; k < N; k++)
         out[k] = in[N - 1 - k];
 }
 
