@@ -88,7 +88,7 @@ dismiss_dialogs() {
   for id in $(ui_windows | awk '$4 > 250 || $5 > 187 { print $1 }'); do
     [ "$id" = "$ui_main" ] && continue
     echo "  dialog \"$(xdotool getwindowname "$id" 2>/dev/null)\" closed"
-    xdotool key --window "$id" Escape 2>/dev/null
+    xdotool windowfocus "$id" 2>/dev/null; xdotool key Escape 2>/dev/null
     sleep 0.5
   done
 }

@@ -59,7 +59,7 @@ ui_shot "$out/after.png"
 box=$(awk '!($4 == 150 && $5 == 100) && $4 > 120 && $5 > 60 { print $1; exit }' "$root/windows")
 if [ -n "$box" ]; then
   echo "a further window appeared: \"$(xdotool getwindowname "$box" 2>/dev/null)\", $(awk -v id="$box" '$1 == id { print $4 "x" $5 }' "$root/windows")"
-  xdotool key --window "$box" Return 2>/dev/null
+  xdotool windowfocus "$box" 2>/dev/null; xdotool key Return 2>/dev/null
   sleep 2
 fi
 if grep -qi "unhandled\|page fault\|exception" "$out/program.log"; then

@@ -83,11 +83,12 @@ ui_launch() {
       sleep 0.3
     fi
     [ -n "${UI_DIALOG_SHOT:-}" ] && ui_shot "$UI_DIALOG_SHOT"
-    # OK is the default button; the key goes to the dialog itself, since
-    # without a window manager the focus may lie elsewhere.
+    # OK is the default button. The dialog gets the focus and the key comes
+    # through the keyboard: a key sent straight to a window stays held down
+    # for Wine, and repeats into the next program.
     local attempt
     for attempt in 1 2 3; do
-      xdotool key --window "$dialog" Return 2>/dev/null
+      xdotool windowfocus "$dialog" 2>/dev/null; xdotool key Return 2>/dev/null
       found=$(ui_until 5 sh -c 'xdotool search --onlyvisible --name "^Voxotrope\$" >/dev/null 2>&1' && echo y)
       [ -n "$found" ] && break
       xdotool windowfocus "$dialog" 2>/dev/null
