@@ -77,8 +77,9 @@ ui_launch() {
   if [ -n "$dialog" ]; then
     sleep 0.5
     if [ -n "$keys" ]; then
-      # Focus the list with a click on its first entry, then type.
-      ui_click "$dialog" 40 16
+      # Focus the list with a click into it, then type. (40, 40) lies in
+      # the list whether or not the window's caption is part of it.
+      ui_click "$dialog" 40 40
       xdotool type --delay 150 "$keys" 2>/dev/null
       sleep 0.3
     fi
