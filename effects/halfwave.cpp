@@ -45,17 +45,28 @@ static void FindSignEdges(const int16_t* in, uint64_t* edges)
     edges[N >> 6] |= uint64_t{1} << (N & 63);
 }
 
-// First position after q (q < N) whose sample has the other sign class than
-// the run that holds q, or N.
-static int NextEdge(const uint64_t* edges, int q)
-{
-    int from = q + 1;
-    int w = from >> 6;
-    uint64_t bits = edges[w] & (~uint64_t{0} << (from & 63));
-    while (bits == 0)
-        bits = edges[++w];
-    return w * 64 + std::countr_zero(bits);
-}
+// Walks the edges in increasing order, one word of the bit map at a time,
+// so that finding the next edge costs a bit count, not a search from q.
+struct EdgeWalk {
+    const uint64_t* edges;
+    int word = 0;
+    uint64_t bits = edges[0];
+
+    // First edge after q (q < N): the first position after q whose sample
+    // has the other sign class than the run that holds q, or N. The edges up
+    // to it are used up, so q must not go back.
+    int After(int q)
+    {
+        for (;;) {
+            while (bits == 0)
+                bits = edges[++word];
+            int edge = word * 64 + std::countr_zero(bits);
+            bits &= bits - 1;
+            if (edge > q)
+                return edge;
+        }
+    }
+};
 
 // flip is 0 for a non-negative run and -1 for a negative one: in ^ flip is
 // then the sample itself or ~sample = -sample - 1, never negative, and the
@@ -154,12 +165,15 @@ static void Stride(const int16_t* in, int16_t* out, int s, int n, int count, int
     if (factor == 2) {
         // Every other sample: the low half of each 32-bit pair, sign-extended
         // and packed again.
-        for (; i < count && s + 2 * i + 16 <= N && n + i + 8 <= N; i += 8) {
-            __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + s + 2 * i));
-            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + s + 2 * i + 8));
-            a = _mm_srai_epi32(_mm_slli_epi32(a, 16), 16);
-            b = _mm_srai_epi32(_mm_slli_epi32(b, 16), 16);
+        // Sixteen at a time: most repetitions take one step.
+        for (; i < count && s + 2 * i + 32 <= N && n + i + 16 <= N; i += 16) {
+            const __m128i* from = reinterpret_cast<const __m128i*>(in + s + 2 * i);
+            __m128i a = _mm_srai_epi32(_mm_slli_epi32(_mm_loadu_si128(from), 16), 16);
+            __m128i b = _mm_srai_epi32(_mm_slli_epi32(_mm_loadu_si128(from + 1), 16), 16);
+            __m128i c = _mm_srai_epi32(_mm_slli_epi32(_mm_loadu_si128(from + 2), 16), 16);
+            __m128i d = _mm_srai_epi32(_mm_slli_epi32(_mm_loadu_si128(from + 3), 16), 16);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n + i), _mm_packs_epi32(a, b));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n + i + 8), _mm_packs_epi32(c, d));
         }
     }
 #endif
@@ -178,6 +192,7 @@ static void PitchCycles(const int16_t* in, int16_t* out, int32_t factor)
     const int f = Fixed ? Fixed : factor;
     uint64_t edges[EdgeWords];
     FindSignEdges(in, edges);
+    EdgeWalk walk{edges};
     int p = 0;
     while (p < N) {
         if (in[p] == 0) {  // zero run
@@ -186,8 +201,8 @@ static void PitchCycles(const int16_t* in, int16_t* out, int32_t factor)
             continue;
         }
         int s = p;
-        int m = NextEdge(edges, s);
-        int e = m < N ? NextEdge(edges, m) : N;
+        int m = walk.After(s);
+        int e = m < N ? walk.After(m) : N;
         int repeat = (e - s + f - 1) / f;  // R, samples per repetition
         for (int r = 0; r < f; r++)
             Stride(in, out, s, s + r * repeat, repeat, f);
@@ -242,16 +257,19 @@ static void Ramp(int16_t* out, int s, int e, int32_t slope)
 // slope = peak * 32768 / d, truncated; 0 when the peak is the first sample.
 static int32_t Slope(int32_t peak, int d)
 {
+    // Divides every time and masks: a branch on d would depend on the whole
+    // peak search and guess wrong on every short half-wave.
     int32_t quotient = peak * 32768 / (d + (d == 0));
-    return d ? quotient : 0;
+    return quotient & -static_cast<int32_t>(d != 0);
 }
 
 void TriangleKernel(const int16_t* in, int16_t* out)
 {
     uint64_t edges[EdgeWords];
     FindSignEdges(in, edges);
+    EdgeWalk walk{edges};
     for (int s = 0; s < N;) {
-        int e = NextEdge(edges, s);
+        int e = walk.After(s);
         int16_t flip = static_cast<int16_t>(in[s] >> 15);
         while (s < e && in[s] == 0)  // the zero run that may open a non-negative run
             out[s++] = 0;
@@ -310,8 +328,9 @@ void CrazyKernel(const int16_t* in, int16_t* out)
 {
     uint64_t edges[EdgeWords];
     FindSignEdges(in, edges);
+    EdgeWalk walk{edges};
     for (int s = 0; s < N;) {
-        int e = NextEdge(edges, s);
+        int e = walk.After(s);
         int16_t flip = static_cast<int16_t>(in[s] >> 15);
 #if VOXOTROPE_SSE2
         if (InWindow(s, e)) {
