@@ -250,10 +250,21 @@ static void Ramp(int16_t* out, int s, int e, int32_t slope)
         out[q] = static_cast<int16_t>(product >> 15);
 }
 
-// Replaces each half-wave by the straight ramp from 0 on its first sample
-// through its peak. slope = peak * 32768 / d (Q15, truncated), d the distance
-// of the peak's first occurrence; sample k is floor(k * slope / 32768) kept to
-// its low 16 bits, so ramps wrap, never clip.
+// Calls shape(s, e, flip) for every sign run [s, e) of the block, in order;
+// flip is 0 for a non-negative run and -1 for a negative one.
+template <typename Shape>
+static void ForEachSignRun(const int16_t* in, Shape shape)
+{
+    uint64_t edges[EdgeWords];
+    FindSignEdges(in, edges);
+    EdgeWalk walk{edges};
+    for (int s = 0; s < N;) {
+        int e = walk.After(s);
+        shape(s, e, static_cast<int16_t>(in[s] >> 15));
+        s = e;
+    }
+}
+
 // slope = peak * 32768 / d, truncated; 0 when the peak is the first sample.
 static int32_t Slope(int32_t peak, int d)
 {
@@ -263,45 +274,47 @@ static int32_t Slope(int32_t peak, int d)
     return quotient & -static_cast<int32_t>(d != 0);
 }
 
+// The ramp over the half-wave [s, e).
+static void TriangleHalfWave(const int16_t* in, int16_t* out, int s, int e, int16_t flip)
+{
+#if VOXOTROPE_SSE2
+    if (InWindow(s, e)) {
+        Window w = LoadWindow(in, s, e, flip);
+        __m128i top = WindowTop(w);
+        // The peak's first lane: lanes past the end come after it.
+        unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(w.low, top))) |
+                        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(w.high, top))) << 16;
+        int32_t peak = static_cast<int16_t>(_mm_cvtsi128_si32(top)) ^ flip;
+        __m128i step = _mm_set1_epi32(Slope(peak, std::countr_zero(hits) / 2));
+        // k * slope for k = 0 to 15, then bits 15 to 30 of each.
+        __m128i k0 = _mm_add_epi32(_mm_and_si128(step, _mm_setr_epi32(0, -1, 0, -1)),
+                                   _mm_and_si128(_mm_add_epi32(step, step), _mm_setr_epi32(0, 0, -1, -1)));
+        __m128i k4 = _mm_add_epi32(k0, _mm_slli_epi32(step, 2));
+        __m128i k8 = _mm_add_epi32(k0, _mm_slli_epi32(step, 3));
+        __m128i k12 = _mm_add_epi32(k4, _mm_slli_epi32(step, 3));
+        auto bits = [](__m128i v) { return _mm_srai_epi32(_mm_slli_epi32(v, 1), 16); };
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + s), _mm_packs_epi32(bits(k0), bits(k4)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + s + 8), _mm_packs_epi32(bits(k8), bits(k12)));
+        return;
+    }
+#endif
+    int top = RunTop(in, s, e, flip);
+    int d = FirstAt(in, s, flip, top) - s;
+    Ramp(out, s, e, Slope(top ^ flip, d));
+}
+
+// Replaces each half-wave by the straight ramp from 0 on its first sample
+// through its peak. slope = peak * 32768 / d (Q15, truncated), d the distance
+// of the peak's first occurrence; sample k is floor(k * slope / 32768) kept to
+// its low 16 bits, so ramps wrap, never clip.
 void TriangleKernel(const int16_t* in, int16_t* out)
 {
-    uint64_t edges[EdgeWords];
-    FindSignEdges(in, edges);
-    EdgeWalk walk{edges};
-    for (int s = 0; s < N;) {
-        int e = walk.After(s);
-        int16_t flip = static_cast<int16_t>(in[s] >> 15);
+    ForEachSignRun(in, [in, out](int s, int e, int16_t flip) {
         while (s < e && in[s] == 0)  // the zero run that may open a non-negative run
             out[s++] = 0;
-        if (s == e)
-            continue;
-#if VOXOTROPE_SSE2
-        if (InWindow(s, e)) {
-            Window w = LoadWindow(in, s, e, flip);
-            __m128i top = WindowTop(w);
-            // The peak's first lane: lanes past the end come after it.
-            unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(w.low, top))) |
-                            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(w.high, top))) << 16;
-            int32_t peak = static_cast<int16_t>(_mm_cvtsi128_si32(top)) ^ flip;
-            __m128i step = _mm_set1_epi32(Slope(peak, std::countr_zero(hits) / 2));
-            // k * slope for k = 0 to 15, then bits 15 to 30 of each.
-            __m128i k0 = _mm_add_epi32(_mm_and_si128(step, _mm_setr_epi32(0, -1, 0, -1)),
-                                       _mm_and_si128(_mm_add_epi32(step, step), _mm_setr_epi32(0, 0, -1, -1)));
-            __m128i k4 = _mm_add_epi32(k0, _mm_slli_epi32(step, 2));
-            __m128i k8 = _mm_add_epi32(k0, _mm_slli_epi32(step, 3));
-            __m128i k12 = _mm_add_epi32(k4, _mm_slli_epi32(step, 3));
-            auto bits = [](__m128i v) { return _mm_srai_epi32(_mm_slli_epi32(v, 1), 16); };
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + s), _mm_packs_epi32(bits(k0), bits(k4)));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + s + 8), _mm_packs_epi32(bits(k8), bits(k12)));
-            s = e;
-            continue;
-        }
-#endif
-        int top = RunTop(in, s, e, flip);
-        int d = FirstAt(in, s, flip, top) - s;
-        Ramp(out, s, e, Slope(top ^ flip, d));
-        s = e;
-    }
+        if (s < e)
+            TriangleHalfWave(in, out, s, e, flip);
+    });
 }
 
 // out = in * gain over out[s..e-1], kept to 16 bits (the gain keeps every
@@ -326,31 +339,22 @@ static void Scale(const int16_t* in, int16_t* out, int s, int e, int16_t gain)
 // non-negative run stay zeros whatever the gain.
 void CrazyKernel(const int16_t* in, int16_t* out)
 {
-    uint64_t edges[EdgeWords];
-    FindSignEdges(in, edges);
-    EdgeWalk walk{edges};
-    for (int s = 0; s < N;) {
-        int e = walk.After(s);
-        int16_t flip = static_cast<int16_t>(in[s] >> 15);
-#if VOXOTROPE_SSE2
-        if (InWindow(s, e)) {
-            int top = static_cast<int16_t>(_mm_cvtsi128_si32(WindowTop(LoadWindow(in, s, e, flip))));
-            int magnitude = top - flip;
-            const __m128i g = _mm_set1_epi16(static_cast<int16_t>(32767 / (magnitude ? magnitude : 1)));
-            __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + s));
-            __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + s + 8));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + s), _mm_mullo_epi16(low, g));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + s + 8), _mm_mullo_epi16(high, g));
-            s = e;
-            continue;
-        }
-#endif
+    ForEachSignRun(in, [in, out](int s, int e, int16_t flip) {
         // |peak| is top for a non-negative run and top + 1 for a negative one;
         // a run of zeros alone has no peak and any gain.
+#if VOXOTROPE_SSE2
+        if (InWindow(s, e)) {
+            int magnitude = static_cast<int16_t>(_mm_cvtsi128_si32(WindowTop(LoadWindow(in, s, e, flip)))) - flip;
+            const __m128i g = _mm_set1_epi16(static_cast<int16_t>(32767 / (magnitude ? magnitude : 1)));
+            const __m128i* from = reinterpret_cast<const __m128i*>(in + s);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + s), _mm_mullo_epi16(_mm_loadu_si128(from), g));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + s + 8), _mm_mullo_epi16(_mm_loadu_si128(from + 1), g));
+            return;
+        }
+#endif
         int magnitude = RunTop(in, s, e, flip) - flip;
         Scale(in, out, s, e, static_cast<int16_t>(32767 / (magnitude ? magnitude : 1)));
-        s = e;
-    }
+    });
 }
 
 void Pitch()
