@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing for building, running or
-# testing. Usage: deps.sh run|test
+# testing. Usage: deps.sh run|demo|install|test
 set -euo pipefail
 
 run_packages=(cmake ninja-build g++ mingw-w64 wine wine64 xvfb pulseaudio pulseaudio-utils)
 test_packages=("${run_packages[@]}" googletest libgtest-dev libbenchmark-dev libsndfile1-dev libsoxr-dev
                pkg-config python3 clang libclang-rt-14-dev xdotool imagemagick espeak-ng sox procps psmisc)
 
+demo_packages=("${run_packages[@]}" xdotool imagemagick espeak-ng sox)
+install_packages=("${run_packages[@]}" icoutils)
+
 case "${1:-test}" in
   run) wanted=("${run_packages[@]}") ;;
+  demo) wanted=("${demo_packages[@]}") ;;
+  install) wanted=("${install_packages[@]}") ;;
   *) wanted=("${test_packages[@]}") ;;
 esac
 

@@ -2,18 +2,37 @@
 # Builds the program and runs it under Wine on this desktop: it records the
 # default microphone and plays the changed voice on the output chosen in its
 # first dialog. Installs what is missing first.
+#
+#   run.sh                       build and run
+#   run.sh --demo [OPTIONS]      build and run the recorded demo (scripts/demo.sh)
+#   run.sh --install [PREFIX]    build and install the `voxotrope` command (~/.local)
+#   run.sh --uninstall [PREFIX]  remove what --install put there
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
-"$top/scripts/deps.sh" run
+
+mode=run
+case "${1:-}" in
+  --demo) mode=demo; shift ;;
+  --install) mode=install; shift ;;
+  --uninstall) exec "$top/scripts/install.sh" uninstall "${1:-$HOME/.local}" ;;
+  -h|--help) sed -n '2,10s/^# \{0,1\}//p' "$0"; exit 0 ;;
+esac
+"$top/scripts/deps.sh" "$mode"
 
 build=$top/build/release
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw-x86_64.cmake" -DVOXOTROPE_COMPILE_ONLY=ON >/dev/null
 cmake --build "$build" --target voxotrope
 
+case $mode in
+  demo) VOXOTROPE_EXE=$build/voxotrope.exe exec "$top/scripts/demo.sh" "$@" ;;
+  install) exec "$top/scripts/install.sh" install "${1:-$HOME/.local}" "$build/voxotrope.exe" ;;
+esac
+
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No desktop session here (DISPLAY is not set): the program needs one to show its windows." >&2
+  echo "scripts/run.sh --demo runs it on a virtual display and sound devices instead." >&2
   exit 1
 fi
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}

@@ -5,7 +5,8 @@
 #   mic      null sink whose monitor is the default source: feed it with
 #            `paplay -d mic file.wav`
 #   speaker  default sink, a pipe whose FIFO ($SANDBOX_FIFO) yields what the
-#            program plays
+#            program plays; keep it read while a program runs, for a full
+#            pipe stalls the whole sound server
 # Everything runs at 22050 Hz mono s16le, so nothing resamples.
 
 sandbox_pids=()
@@ -54,6 +55,9 @@ PA
   # seem to end.
   sleep 0.5
   wineboot >/dev/null 2>&1
+  # There is no window manager on this display, and Wine waits two seconds
+  # for one whenever a managed window goes away; unmanaged windows do not.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   echo "Sandbox: DISPLAY=$DISPLAY XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR WINEPREFIX=$WINEPREFIX"
 }
 

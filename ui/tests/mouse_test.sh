@@ -109,7 +109,7 @@ dialog=""
 until_true 40 sh -c "xdotool search --onlyvisible --name 'Select Device' >/dev/null 2>&1" &&
   dialog=$(xdotool search --onlyvisible --name 'Select Device' 2>/dev/null | head -1)
 [ -n "$dialog" ] || { fail "the device dialog did not appear"; exit 1; }
-xdotool key --window "$dialog" Return 2>/dev/null
+xdotool windowfocus "$dialog" 2>/dev/null; xdotool key Return 2>/dev/null
 until_true 20 has_at 350 300 150 100 || { fail "the main window did not appear"; exit 1; }
 pass "main window at (350, 300)"
 shot main

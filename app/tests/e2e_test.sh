@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# The real program end to end, on the sandbox of scripts/sandbox.sh: the
+# device dialog (OK, Cancel), no dialog with one or two outputs, a missing
+# capture device, speech through the passthrough chain, and the close button.
+# Usage: e2e_test.sh PROGRAM.exe DOUBLES.exe PEEK.exe WORK-DIR
+set -uo pipefail
+
+program=$1
+doubles=$2
+peek_exe=$3
+work=$4
+here=$(cd "$(dirname "$0")" && pwd)
+skip=77
+if [ -z "${DISPLAY:-}" ] || [ ! -p "${SANDBOX_FIFO:-}" ]; then
+  echo "no sandbox: skipped"
+  exit $skip
+fi
+for tool in xdotool espeak-ng sox paplay python3 wine; do
+  command -v $tool >/dev/null || { echo "no $tool: skipped"; exit $skip; }
+done
+
+rm -rf "$work"
+mkdir -p "$work"
+pids=()
+failures=0
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+  pids=()
+}
+trap cleanup EXIT
+trap 'echo "stopped"; exit 1' TERM INT
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+peek() { wine "$peek_exe" "$@" 2>/dev/null | tr -d '\r'; }
+until_true() {  # until_true SECONDS COMMAND...
+  local deadline=$(( $(date +%s) + $1 ))
+  shift
+  while [ "$(date +%s)" -lt "$deadline" ]; do
+    "$@" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+shows() { peek list | grep -q "^window .* $1 \"$2\""; }
+alive() { kill -0 "$program_pid" 2>/dev/null; }
+ended() { ! alive; }
+
+start() {  # start EXE [VAR=VALUE]: the program in the background
+  env ${2:+"$2"} wine "$1" >"$work/program.log" 2>&1 &
+  program_pid=$!
+  pids+=($program_pid)
+}
+# finish SECONDS: waits for the program's end; its exit code goes to $code.
+finish() {
+  if until_true "$1" ended; then
+    wait "$program_pid"
+    code=$?
+  else
+    kill "$program_pid" 2>/dev/null
+    wait "$program_pid" 2>/dev/null
+    code="still running"
+  fi
+}
+# The main window's buttons, relative to its place (350, 300).
+click() { xdotool mousemove "$1" "$2" click 1 2>/dev/null; sleep 0.3; }
+main_button() { peek list | awk '/^window .* Voxotrope "Voxotrope"/ { main = 1; next } /^window/ { main = 0 } main && /child Button/ { print $3; exit }'; }
+
+# What the speaker plays, read from the start: a full pipe with no reader
+# stalls the sound server, and every program with it.
+cat "$SANDBOX_FIFO" >"$work/speaker.raw" &
+pids+=($!)
+
+echo "--- the device dialog, then Cancel"
+start "$program"
+if until_true 30 shows '#32770' 'Select Device'; then
+  peek list >"$work/dialog.txt"
+  items=$(grep -c '^  item' "$work/dialog.txt")
+  first=$(grep -m1 '^  item' "$work/dialog.txt")
+  [ "$items" -eq 4 ] && pass "four outputs listed" || fail "$items outputs listed: $(cat "$work/dialog.txt")"
+  [[ $first == '  item* "Primary Sound Driver"' ]] && pass "the first entry is selected" || fail "first entry: $first"
+  peek cancel 'Select Device'
+  boxes=0
+  while alive; do
+    shows '#32770' 'Voxotrope' && boxes=$((boxes + 1)) && peek ok Voxotrope
+    sleep 0.1
+  done
+  finish 1
+  [ "$boxes" -eq 0 ] && [ "$code" = 0 ] && pass "Cancel ends the program, no message, code 0" ||
+    fail "Cancel: $boxes message box(es), exit $code"
+else
+  fail "the device dialog did not appear"
+  finish 1
+fi
+
+for outputs in 1 2; do
+  echo "--- $outputs output(s): no dialog"
+  start "$doubles" VOXOTROPE_DOUBLE=outputs=$outputs
+  dialog=0
+  seen_main() { peek list >"$work/windows.txt"; grep -q '#32770 "Select Device"' "$work/windows.txt" && dialog=1; grep -q 'Voxotrope "Voxotrope"' "$work/windows.txt"; }
+  if until_true 30 seen_main && [ $dialog -eq 0 ]; then
+    pass "the main window opens on the default output"
+  else
+    fail "with $outputs output(s): dialog $dialog, windows: $(cat "$work/windows.txt")"
+  fi
+  click 495 304
+  finish 5
+  [ "$code" = 0 ] || fail "with $outputs output(s) the close button gave '$code'"
+done
+
+echo "--- no capture device"
+start "$doubles" VOXOTROPE_DOUBLE=nocapture
+until_true 30 shows '#32770' 'Select Device' && peek ok 'Select Device'
+text=""
+box_text() { peek list | awk '/^window .* #32770 "Voxotrope"/ { box = 1; next } /^window/ { box = 0 } box && /child Static "[^"]/ { sub(/^  child Static /, ""); print; exit }'; }
+got_box() { text=$(box_text); [ -n "$text" ]; }
+if until_true 20 got_box; then
+  [ "$text" = '"Error creating DirectSoundCapture object!"' ] && pass "message $text" || fail "message $text"
+  peek ok Voxotrope
+  again=0
+  while alive; do
+    got_box && again=$((again + 1)) && peek ok Voxotrope
+    sleep 0.1
+  done
+  finish 1
+  [ $again -eq 0 ] && pass "shown once, then the program ends (code $code)" || fail "shown $((again + 1)) times"
+else
+  fail "no message box: $(peek list)"
+  finish 1
+fi
+
+echo "--- passthrough and the close button"
+espeak-ng -w "$work/spoken.wav" "The quick brown fox jumps over the lazy dog. Seven effects, one voice." &&
+  sox "$work/spoken.wav" -r 22050 -c 1 -b 16 "$work/speech.wav"
+start "$program"
+until_true 30 shows '#32770' 'Select Device' && peek ok 'Select Device'
+if until_true 20 shows Voxotrope Voxotrope; then
+  for _ in 1 2 3; do
+    [ "$(main_button)" = '"Stop"' ] && break
+    click 375 340
+    sleep 0.5
+  done
+  xdotool mousemove 700 700 2>/dev/null  # away: the program re-anchors on every message
+  [ "$(main_button)" = '"Stop"' ] && pass "Start pressed" || fail "Start did not start: $(main_button)"
+  sleep 1
+  mark=$(stat -c %s "$work/speaker.raw")
+  paplay -d mic "$work/speech.wav"
+  sleep 1
+  tail -c +$((mark + 1)) "$work/speaker.raw" >"$work/played.raw"
+  match=$(python3 "$here/passthrough_match.py" "$work/speech.wav" "$work/played.raw" 90)
+  [ $? -eq 0 ] && pass "passthrough: $match" || fail "passthrough: $match"
+
+  xdotool mousemove 495 304 2>/dev/null
+  sleep 0.3
+  before=$(date +%s%N)
+  xdotool click 1 2>/dev/null
+  while alive && [ $(( ($(date +%s%N) - before) / 1000000 )) -lt 3000 ]; do sleep 0.02; done
+  took=$(( ($(date +%s%N) - before) / 1000000 ))
+  finish 1
+  [ "$code" = 0 ] && [ $took -le 1000 ] && pass "close button: ended in $took ms, code 0" ||
+    fail "close button: '$code' after $took ms"
+else
+  fail "the main window did not appear"
+  finish 1
+fi
+
+echo "$failures failure(s); files in $work"
+[ $failures -eq 0 ]

@@ -1,0 +1,166 @@
+#!/usr/bin/env bash
+# Plays a spoken phrase into the program once per effect setting and keeps
+# what it plays: one WAV file and one screenshot per setting. By default on a
+# private display and sound server (scripts/sandbox.sh), so it needs neither
+# a desktop nor a sound card; --real-session uses the running desktop and its
+# sound server instead. Called by `scripts/run.sh --demo`.
+#
+#   demo.sh [--effects LIST] [--out DIR] [--real-session]
+#
+# LIST is comma-separated; each setting is "passthrough", "all", or effect
+# names joined with "+" (pitch, volume, triangle, am, reverse, crazy,
+# deeper), where pitch and volume may carry a value: pitch:3+volume:24.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+exe=${VOXOTROPE_EXE:-$top/build/release/voxotrope.exe}
+settings="passthrough,pitch,volume,triangle,am,reverse,crazy,deeper,all"
+out=$top/build/demo
+real=0
+phrase_text="Hello, this is Voxotrope. Listen how my voice changes as I speak."
+# The Volume setting of the demo when none is given: 20 eighths, 2.5 times,
+# which the phrase (fed 12 dB below full scale) takes without clipping much.
+default_volume=20
+
+usage() { sed -n '2,12s/^# \{0,1\}//p' "$0"; }
+while [ $# -gt 0 ]; do
+  case $1 in
+    --effects) settings=${2:?--effects needs a list}; shift 2 ;;
+    --effects=*) settings=${1#*=}; shift ;;
+    --out) out=${2:?--out needs a folder}; shift 2 ;;
+    --out=*) out=${1#*=}; shift ;;
+    --real-session) real=1; shift ;;
+    -h|--help) usage; exit 0 ;;
+    *) echo "demo: unknown option '$1'" >&2; usage >&2; exit 2 ;;
+  esac
+done
+
+# Parses every setting before anything starts, so that a typo costs nothing.
+# Each becomes "NAME|pitch volume ..." with values: "pitch=2 volume=20".
+declare -a plan=()
+for setting in ${settings//,/ }; do
+  parts=()
+  case $setting in
+    passthrough) ;;
+    all) parts=(pitch volume triangle am reverse crazy deeper) ;;
+    *) IFS=+ read -r -a parts <<<"$setting" ;;
+  esac
+  fx=""
+  for part in "${parts[@]}"; do
+    name=${part%%:*} value=""
+    [ "$part" != "$name" ] && value=${part#*:}
+    case $name in
+      pitch) value=${value:-2}
+             [[ $value =~ ^[123]$ ]] || { echo "demo: pitch takes 1, 2 or 3, not '$value'" >&2; exit 2; } ;;
+      volume) value=${value:-$default_volume}
+              [[ $value =~ ^[0-9]+$ ]] && [ "$value" -ge 9 ] && [ "$value" -le 45 ] ||
+                { echo "demo: volume takes 9 to 45 (eighths), not '$value'" >&2; exit 2; } ;;
+      triangle|am|reverse|crazy|deeper)
+        [ -z "$value" ] || { echo "demo: $name takes no value" >&2; exit 2; } ;;
+      *) echo "demo: unknown effect '$name' in '$setting'" >&2; exit 2 ;;
+    esac
+    fx+=" $name=${value:-1}"
+  done
+  file=${setting//+/-}
+  file=${file//:/}
+  plan+=("$file|$fx")
+done
+[ ${#plan[@]} -gt 0 ] || { echo "demo: no setting given" >&2; exit 2; }
+
+[ -f "$exe" ] || { echo "demo: no program at $exe (scripts/run.sh --demo builds it)" >&2; exit 1; }
+for tool in wine xdotool import convert espeak-ng sox paplay parec pactl; do
+  command -v $tool >/dev/null || { echo "demo: $tool is missing (scripts/deps.sh demo installs it)" >&2; exit 1; }
+done
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+work=$(mktemp -d /tmp/voxotrope-demo.XXXXXX)
+
+. "$top/scripts/sandbox.sh"
+. "$top/scripts/uidrive.sh"
+pids=()
+demo_module=""
+old_source=""
+finish() {
+  set +e
+  ui_alive && kill "$ui_pid" 2>/dev/null
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+  if [ $real -eq 1 ]; then
+    [ -n "$old_source" ] && pactl set-default-source "$old_source" 2>/dev/null
+    [ -n "$demo_module" ] && pactl unload-module "$demo_module" 2>/dev/null
+  else
+    sandbox_stop
+  fi
+  rm -rf "$work"
+}
+trap finish EXIT
+trap 'exit 1' INT TERM HUP
+
+# The phrase, made now: mono, 22050 Hz, 16 bit, 12 dB below full scale.
+espeak-ng -w "$work/espeak.wav" "$phrase_text"
+sox "$work/espeak.wav" -r 22050 -c 1 -b 16 -e signed-integer "$work/phrase.wav" gain -n -12 pad 0.2 0.2
+cp "$work/phrase.wav" "$out/input.wav"
+
+if [ $real -eq 1 ]; then
+  [ -n "${DISPLAY:-}" ] || { echo "demo: --real-session needs a desktop session (DISPLAY is not set)" >&2; exit 1; }
+  pactl info >/dev/null 2>&1 || { echo "demo: --real-session needs a running sound server" >&2; exit 1; }
+  export WINEPREFIX=${WINEPREFIX:-$(dirname "$exe")/wineprefix}
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  [ -f "$WINEPREFIX/system.reg" ] || { echo "Creating the Wine prefix $WINEPREFIX (once)"; wineboot -i >/dev/null 2>&1; }
+  # The program records the default microphone: for the run, that becomes
+  # the monitor of a sink the phrase is played into; the old default comes
+  # back at the end. What the program plays is taken from the monitor of
+  # the default output, so it is heard as well.
+  old_source=$(pactl get-default-source)
+  demo_module=$(pactl load-module module-null-sink sink_name=voxotrope_demo_phrase rate=22050 channels=1 \
+    sink_properties='device.description="Voxotrope demo phrase"')
+  pactl set-default-source voxotrope_demo_phrase.monitor
+  feed=voxotrope_demo_phrase
+  parec -d @DEFAULT_MONITOR@ --rate=22050 --channels=1 --format=s16le --latency-msec=50 >"$work/speaker.raw" &
+  pids+=($!)
+else
+  export WINEPREFIX=${VOXOTROPE_DEMO_WINEPREFIX:-$(dirname "$exe")/demo-wineprefix}
+  [ -f "$WINEPREFIX/system.reg" ] || echo "Creating a Wine prefix for the demo in $WINEPREFIX (once, about a minute)"
+  sandbox_start "$work/sandbox" >/dev/null
+  feed=mic
+  cat "$SANDBOX_FIFO" >"$work/speaker.raw" &
+  pids+=($!)
+fi
+
+echo "Starting the program"
+ui_start "$exe" "$work/program.log"
+ui_shot "$out/main-window.png"
+if menu=$(ui_fx_menu); then
+  ui_shot "$out/fx-menu.png"
+  xdotool key Escape 2>/dev/null
+  sleep 0.3
+fi
+ui_transport  # Start
+pitch=2 volume=8
+
+for entry in "${plan[@]}"; do
+  name=${entry%%|*}
+  ui_close_all
+  for item in ${entry#*|}; do
+    effect=${item%%=*} value=${item#*=}
+    ui_open "$effect"
+    case $effect in
+      pitch) [ "$value" -ne $pitch ] && ui_slider pitch $pitch "$value" && pitch=$value ;;
+      volume) ui_slider volume $volume "$value"; volume=$value ;;
+    esac
+  done
+  ui_shot "$out/$name.png"
+  ui_park
+  sleep 0.6  # what was played before the setting changed has passed
+  mark=$(stat -c %s "$work/speaker.raw")
+  paplay -d "$feed" "$work/phrase.wav"
+  sleep 0.7  # about 0.3 s through the program, the rest through the servers
+  end=$(stat -c %s "$work/speaker.raw")
+  mark=$(( mark / 2 * 2 )) end=$(( end / 2 * 2 ))
+  tail -c +$(( mark + 1 )) "$work/speaker.raw" | head -c $(( end - mark )) >"$work/$name.raw"
+  sox -t raw -r 22050 -c 1 -b 16 -e signed-integer -L "$work/$name.raw" "$out/$name.wav"
+  echo "  $name: $out/$name.wav"
+done
+
+ui_close_all  # panels may cover the main window's buttons
+ui_transport  # Stop
+ui_quit || echo "demo: the program did not end when its X was pressed" >&2
+echo "Done: ${#plan[@]} recordings, their screenshots and the input phrase are in $out"

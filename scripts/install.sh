@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Installs or removes the `voxotrope` command for this user (or any prefix):
+#
+#   install.sh install PREFIX PROGRAM.exe
+#   install.sh uninstall PREFIX
+#
+# PREFIX/bin/voxotrope                          the launcher (Wine, own prefix)
+# PREFIX/share/voxotrope/voxotrope.exe          the program
+# PREFIX/share/applications/voxotrope.desktop   the menu entry
+# PREFIX/share/icons/hicolor/NxN/apps/voxotrope.png, one per size in the icon
+#
+# Called by `scripts/run.sh --install` and `--uninstall`.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+action=${1:-}
+prefix=${2:-}
+[ -n "$prefix" ] || { echo "usage: install.sh install PREFIX PROGRAM.exe | uninstall PREFIX" >&2; exit 2; }
+mkdir -p "$prefix" 2>/dev/null || true
+prefix=$(cd "$prefix" 2>/dev/null && pwd) || { echo "install: cannot use $2" >&2; exit 1; }
+
+launcher=$prefix/bin/voxotrope
+datadir=$prefix/share/voxotrope
+entry=$prefix/share/applications/voxotrope.desktop
+icons=$prefix/share/icons/hicolor
+marker="# voxotrope launcher:"  # the launcher's own second line
+
+refresh() {  # the desktop's caches, where their tools exist
+  command -v update-desktop-database >/dev/null && update-desktop-database -q "$prefix/share/applications" 2>/dev/null
+  command -v gtk-update-icon-cache >/dev/null && [ -f "$icons/index.theme" ] && gtk-update-icon-cache -q "$icons" 2>/dev/null
+  return 0
+}
+
+# The icon by name where the desktop looks for it, else by its path.
+icon_reference() {
+  local dir
+  for dir in ${XDG_DATA_HOME:-$HOME/.local/share} ${XDG_DATA_DIRS:-/usr/local/share:/usr/share}; do
+    [ "$(cd "$dir" 2>/dev/null && pwd)" = "$prefix/share" ] && { echo voxotrope; return; }
+  done
+  echo "$1"
+}
+
+# Every image of the .ico as PNG into DIR, named WIDTHxHEIGHT.png.
+extract_icons() {
+  local ico=$top/resources/bitmaps/voxotrope.ico dir=$1 png size
+  if command -v icotool >/dev/null; then
+    icotool -x -o "$dir" "$ico"
+  elif command -v convert >/dev/null; then
+    convert "$ico" "$dir/frame-%d.png"
+  else
+    echo "install: icotool (icoutils) or convert (imagemagick) is needed for the icon" >&2
+    return 1
+  fi
+  for png in "$dir"/*.png; do
+    size=$(od -An -tu1 -j16 -N8 "$png" | awk '{ printf "%dx%d", $3 * 256 + $4, $7 * 256 + $8 }')
+    mv "$png" "$dir/$size.png.tmp"
+  done
+  for png in "$dir"/*.png.tmp; do mv "$png" "${png%.tmp}"; done
+}
+
+case $action in
+  install)
+    exe=${3:-}
+    [ -f "$exe" ] || { echo "install: no program at '$exe'" >&2; exit 1; }
+    if [ -f "$launcher" ] && ! grep -q "^$marker" "$launcher"; then
+      echo "install: $launcher exists and is not a Voxotrope launcher; left alone" >&2
+      exit 1
+    fi
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    extract_icons "$work"
+    mkdir -p "$prefix/bin" "$datadir" "$(dirname "$entry")"
+    install -m 0644 "$exe" "$datadir/voxotrope.exe"
+    text=$(<"$top/tools/launcher/voxotrope.sh")
+    printf '%s\n' "${text//@DATADIR@/"$(printf '%q' "$datadir")"}" >"$work/launcher"
+    install -m 0755 "$work/launcher" "$launcher"
+    icon=""
+    for png in "$work"/*.png; do
+      size=$(basename "$png" .png)
+      mkdir -p "$icons/$size/apps"
+      install -m 0644 "$png" "$icons/$size/apps/voxotrope.png"
+      icon=$icons/$size/apps/voxotrope.png  # the largest comes last
+    done
+    exec_line=$launcher
+    [[ $launcher == *[[:space:]\"\'\\]* ]] && exec_line="\"${launcher//\"/\\\"}\""
+    text=$(<"$top/tools/launcher/voxotrope.desktop")
+    text=${text//@LAUNCHER@/"$exec_line"}
+    printf '%s\n' "${text//@ICON@/"$(icon_reference "$icon")"}" >"$work/entry"
+    install -m 0644 "$work/entry" "$entry"
+    refresh
+    echo "Installed Voxotrope in $prefix:"
+    echo "  $launcher"
+    echo "  $datadir/voxotrope.exe"
+    echo "  $entry"
+    echo "  $icon"
+    case ":$PATH:" in
+      *":$prefix/bin:"*) ;;
+      *) echo "$prefix/bin is not on your PATH: add it, or run $launcher" ;;
+    esac
+    ;;
+  uninstall)
+    if [ -f "$launcher" ]; then
+      if grep -q "^$marker" "$launcher"; then rm -f "$launcher"
+      else echo "install: $launcher is not a Voxotrope launcher; left alone" >&2
+      fi
+    fi
+    rm -f "$datadir/voxotrope.exe" "$entry" "$icons"/*/apps/voxotrope.png
+    rmdir "$datadir" 2>/dev/null || true
+    refresh
+    echo "Removed Voxotrope from $prefix."
+    wineprefix=${XDG_DATA_HOME:-$HOME/.local/share}/voxotrope/wineprefix
+    [ -d "$wineprefix" ] && echo "Its Wine prefix stays in $wineprefix; remove that folder to free its space."
+    ;;
+  *) echo "usage: install.sh install PREFIX PROGRAM.exe | uninstall PREFIX" >&2; exit 2 ;;
+esac
+exit 0

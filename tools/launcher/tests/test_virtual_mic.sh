@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# The launcher's virtual microphone against the sandbox's PulseAudio, with a
+# stand-in for wine: the two devices and their descriptions while the
+# program runs, their removal however the run ends (the program ends, Wine
+# is killed, the launcher gets TERM, INT or HUP), the clean-up of what a
+# launcher killed outright left behind, and the refusals.
+# Needs the sandbox of scripts/sandbox.sh; skips without it.
+set -uo pipefail
+set -m  # jobs in their own process groups, so that INT reaches them
+top=$(cd "$(dirname "$0")/../../.." && pwd)
+skip=77
+if [ -z "${SANDBOX_FIFO:-}" ] || ! pactl info >/dev/null 2>&1; then
+  echo "no sandbox sound server: skipped"
+  exit $skip
+fi
+
+work=$(mktemp -d)
+failures=0
+check() {
+  local text=$1
+  shift
+  if "$@"; then echo "ok: $text"; else echo "FAIL: $text"; failures=$((failures + 1)); fi
+}
+until_true() {  # until_true SECONDS COMMAND...
+  local tries=$(( $1 * 10 ))
+  shift
+  for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+
+touch "$work/voxotrope.exe"  # the stand-in never reads it
+"$top/scripts/install.sh" install "$work/prefix" "$work/voxotrope.exe" >/dev/null
+launcher=$work/prefix/bin/voxotrope
+
+# The stand-in notes its pid and the sinks it could see at its start, then
+# does what STUB_MODE says.
+cat >"$work/wine" <<'STUB'
+#!/bin/sh
+[ "$1" = wineboot ] && { mkdir -p "$WINEPREFIX"; touch "$WINEPREFIX/system.reg"; exit 0; }
+pactl list short sinks >"$STUB_DIR/seen"
+echo $$ >"$STUB_DIR/pid"
+case $STUB_MODE in
+  exit) exit 3 ;;
+  *) exec sleep 60 ;;
+esac
+STUB
+chmod +x "$work/wine"
+export VOXOTROPE_WINE=$work/wine VOXOTROPE_WINEPREFIX=$work/wineprefix STUB_DIR=$work STUB_MODE=sleep
+
+cleanup() {
+  [ -f "$work/pid" ] && kill -9 "$(cat "$work/pid")" 2>/dev/null
+  for id in $(pactl list short modules | awk '/voxotrope_/ { print $1 }' | sort -rn); do
+    pactl unload-module "$id"
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+modules() { pactl list short modules | grep -c 'voxotrope_' ; }
+none_left() { [ "$(modules)" -eq 0 ]; }
+description() {  # description sinks|sources NAME
+  pactl list "$1" | awk -v name="$2" '$1 == "Name:" { on = ($2 == name) } on && $1 == "Description:" { sub(/^[ \t]*Description: /, ""); print; exit }'
+}
+property() {  # property sinks|sources NAME KEY
+  pactl list "$1" | awk -v name="$2" -v key="$3" '$1 == "Name:" { on = ($2 == name) } on && $1 == key { gsub(/"/, "", $3); print $3; exit }'
+}
+stub_running() { [ -f "$work/pid" ] && kill -0 "$(cat "$work/pid")" 2>/dev/null; }
+ended() { ! kill -0 "$1" 2>/dev/null; }
+
+start() {  # starts the launcher in the background (pid in $launched) and waits for the stand-in
+  rm -f "$work/pid" "$work/seen"
+  "$launcher" --virtual-mic 2>>"$work/launcher.log" &
+  launched=$!
+  until_true 10 stub_running
+}
+
+# Set-up.
+start
+check "the stand-in runs" stub_running
+check "the output existed before Wine started" grep -qw voxotrope_output "$work/seen"
+check "output described as \"Voxotrope output\"" test "$(description sinks voxotrope_output)" = "Voxotrope output"
+check "microphone described as \"Voxotrope microphone\"" \
+  test "$(description sources voxotrope_microphone)" = "Voxotrope microphone"
+check "the microphone listens to the output" \
+  test "$(property sources voxotrope_microphone device.master_device)" = voxotrope_output.monitor
+check "two modules" test "$(modules)" -eq 2
+kill -TERM $launched
+wait $launched
+code=$?
+check "TERM: the launcher ends with 143" test $code -eq 143
+check "TERM: both devices are gone" until_true 5 none_left
+check "TERM: the program was stopped" until_true 5 sh -c "! kill -0 $(cat "$work/pid") 2>/dev/null"
+
+for signal in INT HUP; do
+  start
+  kill -$signal $launched
+  wait $launched
+  check "$signal: the launcher ends" until_true 5 ended $launched
+  check "$signal: both devices are gone" until_true 5 none_left
+  check "$signal: the program was stopped" until_true 5 sh -c "! kill -0 $(cat "$work/pid") 2>/dev/null"
+done
+
+# The program ends on its own: its exit code passes through.
+STUB_MODE=exit "$launcher" --virtual-mic 2>>"$work/launcher.log"
+check "program ending with 3: the launcher returns 3" test $? -eq 3
+check "program ended: both devices are gone" until_true 5 none_left
+
+# Wine killed outright.
+start
+kill -9 "$(cat "$work/pid")"
+wait $launched
+check "Wine killed: both devices are gone" until_true 5 none_left
+
+# The launcher killed outright leaves both devices; the next start removes
+# them and makes its own, once.
+start
+kill -9 $launched
+wait $launched 2>/dev/null
+check "launcher killed: the devices stay" test "$(modules)" -eq 2
+kill -9 "$(cat "$work/pid")"
+start
+first=$launched
+check "next start: one output, one microphone" test "$(modules)" -eq 2
+check "next start: the devices are its own" \
+  test "$(property sinks voxotrope_output voxotrope.launcher)" = "$first"
+
+# A second launcher while the first runs is refused and leaves the first's
+# devices alone.
+saved=$(cat "$work/pid")
+"$launcher" --virtual-mic 2>"$work/second.log"
+code=$?
+check "a second launcher is refused" test $code -eq 1
+check "it says why" grep -q "already has the virtual microphone" "$work/second.log"
+check "the first's devices stay" test "$(property sinks voxotrope_output voxotrope.launcher)" = "$first"
+echo "$saved" >"$work/pid"
+kill -TERM $first
+wait $first
+check "after the first ends nothing is left" until_true 5 none_left
+
+# No sound server: an error, and Wine is not started.
+rm -f "$work/pid"
+PULSE_SERVER=unix:$work/nothing "$launcher" --virtual-mic 2>"$work/none.log"
+code=$?
+check "no server: refused" test $code -ne 0
+check "no server: the program was not started" test ! -f "$work/pid"
+
+echo "$failures failure(s)"
+[ $failures -eq 0 ]
