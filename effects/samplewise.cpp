@@ -53,7 +53,16 @@ void ReverseKernel(const int16_t* in, int16_t* out)
 // The second half of the input is never read.
 void DeeperKernel(const int16_t* in, int16_t* out)
 {
-    for (int i = 0; i < N / 2; i++) {
+    int i = 0;
+#if VOXOTROPE_SSE2
+    for (; i + 8 <= N / 2; i += 8) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        __m128i sign = _mm_srai_epi16(x, 15);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi16(x, sign));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 8), _mm_unpackhi_epi16(x, sign));
+    }
+#endif
+    for (; i < N / 2; i++) {
         out[2 * i] = in[i];
         out[2 * i + 1] = in[i] < 0 ? -1 : 0;
     }

@@ -151,10 +151,52 @@ TEST_F(PitchTest, FactorOneIsTheIdentityBlockAfterBlock)
 
 using HalfWaveModel = EffectTest;
 
-TEST_F(HalfWaveModel, AllThreeMatchTheModelOnRandomAndSpeechBlocks)
+// Blocks of alternating half-waves whose lengths run through 1 to 40 from a
+// shifting start, so that every length meets every position, the block end
+// included; each has its peak somewhere inside, sometimes twice, sometimes
+// the extreme -32768 or 32767, and positive ones hold zeros. The kernels
+// treat short and long half-waves, and those near the block end, each in
+// their own way.
+std::vector<Samples> HalfWavesOfEveryLength()
 {
-    for (const Samples& in : ManyBlocks()) {
-        for (int factor = 1; factor <= 3; factor++) {
+    std::vector<Samples> blocks;
+    for (int shift = 0; shift < 41; shift++) {
+        Samples block(N);
+        int length = 1 + shift % 40;
+        int sign = shift % 2 ? -1 : 1;
+        int k = shift % 3 == 0 ? 2 : 0;  // some blocks open with a zero run
+        for (int wave = 0; k < N; wave++) {
+            int peakAt = (wave * 7) % length;
+            int top = wave % 11 == 0 ? 32767 : 300 + (wave * 977) % 20000;
+            for (int i = 0; i < length && k < N; i++, k++) {
+                int v = i == peakAt || (wave % 5 == 0 && i == (peakAt + 3) % length) ? top : 1 + (i * 131 + wave) % top;
+                if (sign > 0 && wave % 4 == 1 && i % 3 == 2)
+                    v = 0;
+                if (sign < 0 && wave % 13 == 0 && i == peakAt)
+                    v = 32768;
+                block[k] = static_cast<int16_t>(sign * v);
+            }
+            sign = -sign;
+            length = length % 40 + 1;
+        }
+        blocks.push_back(block);
+    }
+    return blocks;
+}
+
+// Random and speech blocks, and the half-waves of every length.
+std::vector<Samples> TestBlocks()
+{
+    std::vector<Samples> blocks = ManyBlocks();
+    for (const Samples& block : HalfWavesOfEveryLength())
+        blocks.push_back(block);
+    return blocks;
+}
+
+TEST_F(HalfWaveModel, AllThreeMatchTheModelOnRandomSpeechAndShapedBlocks)
+{
+    for (const Samples& in : TestBlocks()) {
+        for (int factor = 1; factor <= 4; factor++) {
             ParameterTable.value[SliderPitch] = factor;
             ASSERT_EQ(Run(Pitch, in), model::Pitch(in, factor)) << "P = " << factor;
         }
@@ -266,7 +308,7 @@ TEST_P(HalfWaveBounds, WritesTheWholeBlockAndNothingElse)
     int which = GetParam();
     void (*operation)() = which == 0 ? Triangle : which == 4 ? Crazy : Pitch;
     ParameterTable.value[SliderPitch] = which;
-    for (const Samples& in : ManyBlocks())
+    for (const Samples& in : TestBlocks())
         ASSERT_EQ(BoundsViolations(operation, in), "");
 }
 
