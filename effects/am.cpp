@@ -21,13 +21,21 @@ static void Modulate(const int16_t* in, int16_t* out, const int16_t* carrier, in
 {
     int k = 0;
 #if VOXOTROPE_SSE2
-    for (; k + 8 <= count; k += 8) {
-        __m128i y = _mm_srai_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k)), 5);
-        __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(carrier + k));
-        __m128i low = _mm_mullo_epi16(m, y);
-        __m128i high = _mm_mulhi_epi16(m, y);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k),
-                         _mm_or_si128(_mm_slli_epi16(high, 6), _mm_srli_epi16(low, 10)));
+    auto product = [](__m128i m, __m128i x) {
+        __m128i y = _mm_srai_epi16(x, 5);
+        return _mm_or_si128(_mm_slli_epi16(_mm_mulhi_epi16(m, y), 6), _mm_srli_epi16(_mm_mullo_epi16(m, y), 10));
+    };
+    auto load = [](const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+    // Sixteen samples a step, all loads ahead of both stores.
+    for (; k + 16 <= count; k += 16) {
+        __m128i first = product(load(carrier + k), load(in + k));
+        __m128i second = product(load(carrier + k + 8), load(in + k + 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), first);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k + 8), second);
+    }
+    if (k + 8 <= count) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), product(load(carrier + k), load(in + k)));
+        k += 8;
     }
 #endif
     for (; k < count; k++)

@@ -16,13 +16,19 @@ void VolumeKernel(const int16_t* in, int16_t* out, int32_t gain)
 #if VOXOTROPE_SSE2
     if (gain >= -32768 && gain <= 32767) {
         const __m128i g = _mm_set1_epi16(static_cast<int16_t>(gain));
-        for (; k + 8 <= N; k += 8) {
-            __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k));
+        auto scale = [g](__m128i x) {
             __m128i low = _mm_mullo_epi16(x, g);
             __m128i high = _mm_mulhi_epi16(x, g);
             __m128i first = _mm_srai_epi32(_mm_unpacklo_epi16(low, high), 3);
             __m128i second = _mm_srai_epi32(_mm_unpackhi_epi16(low, high), 3);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packs_epi32(first, second));
+            return _mm_packs_epi32(first, second);
+        };
+        // Sixteen samples a step, both loads ahead of both stores.
+        for (; k + 16 <= N; k += 16) {
+            __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k));
+            __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k + 8));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), scale(x));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k + 8), scale(y));
         }
     }
 #endif
@@ -36,12 +42,17 @@ void ReverseKernel(const int16_t* in, int16_t* out)
 {
     int k = 0;
 #if VOXOTROPE_SSE2
-    for (; k + 8 <= N; k += 8) {
-        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + N - 8 - k));
+    auto reversed = [](__m128i x) {
         x = _mm_shuffle_epi32(x, _MM_SHUFFLE(0, 1, 2, 3));  // pairs in reverse order
         x = _mm_shufflelo_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));  // then each pair swapped
-        x = _mm_shufflehi_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), x);
+        return _mm_shufflehi_epi16(x, _MM_SHUFFLE(2, 3, 0, 1));
+    };
+    // Sixteen samples a step, both loads ahead of both stores.
+    for (; k + 16 <= N; k += 16) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + N - 8 - k));
+        __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + N - 16 - k));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), reversed(x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k + 8), reversed(y));
     }
 #endif
     for (; k < N; k++)
@@ -55,11 +66,15 @@ void DeeperKernel(const int16_t* in, int16_t* out)
 {
     int i = 0;
 #if VOXOTROPE_SSE2
-    for (; i + 8 <= N / 2; i += 8) {
+    for (; i + 16 <= N / 2; i += 16) {
         __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-        __m128i sign = _mm_srai_epi16(x, 15);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi16(x, sign));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 8), _mm_unpackhi_epi16(x, sign));
+        __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 8));
+        __m128i xSign = _mm_srai_epi16(x, 15);
+        __m128i ySign = _mm_srai_epi16(y, 15);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi16(x, xSign));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 8), _mm_unpackhi_epi16(x, xSign));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 16), _mm_unpacklo_epi16(y, ySign));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 24), _mm_unpackhi_epi16(y, ySign));
     }
 #endif
     for (; i < N / 2; i++) {
