@@ -21,15 +21,16 @@ declare -A ui_panel=()
 ui_pid=""
 ui_main=""
 
-# ui_until SECONDS COMMAND...: retries COMMAND every 0.2 s; false after SECONDS.
+# ui_until SECONDS COMMAND...: retries COMMAND every 0.2 s; false once SECONDS
+# have passed, however long each try takes.
 ui_until() {
-  local tries=$(( $1 * 5 ))
+  local deadline=$(( $(date +%s%N) / 1000000 + $1 * 1000 ))
   shift
-  for _ in $(seq "$tries"); do
+  while :; do
     "$@" && return 0
+    [ $(( $(date +%s%N) / 1000000 )) -lt "$deadline" ] || return 1
     sleep 0.2
   done
-  return 1
 }
 
 # Visible windows, one line each: id x y width height.

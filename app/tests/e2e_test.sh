@@ -10,39 +10,12 @@ doubles=$2
 peek_exe=$3
 work=$4
 here=$(cd "$(dirname "$0")" && pwd)
-skip=77
-if [ -z "${DISPLAY:-}" ] || [ ! -p "${SANDBOX_FIFO:-}" ]; then
-  echo "no sandbox: skipped"
-  exit $skip
-fi
-for tool in xdotool espeak-ng sox paplay python3 wine; do
-  command -v $tool >/dev/null || { echo "no $tool: skipped"; exit $skip; }
-done
+. "$here/../../scripts/checks.sh"
+checks_need_sandbox xdotool espeak-ng sox paplay python3 wine
 
 rm -rf "$work"
 mkdir -p "$work"
-pids=()
-failures=0
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  pids=()
-}
-trap cleanup EXIT
-trap 'echo "stopped"; exit 1' TERM INT
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
 peek() { wine "$peek_exe" "$@" 2>/dev/null | tr -d '\r'; }
-until_true() {  # until_true SECONDS COMMAND...
-  local deadline=$(( $(date +%s) + $1 ))
-  shift
-  while [ "$(date +%s)" -lt "$deadline" ]; do
-    "$@" && return 0
-    sleep 0.2
-  done
-  return 1
-}
 shows() { peek list | grep -q "^window .* $1 \"$2\""; }
 alive() { kill -0 "$program_pid" 2>/dev/null; }
 ended() { ! alive; }
@@ -50,7 +23,7 @@ ended() { ! alive; }
 start() {  # start EXE [VAR=VALUE]: the program in the background
   env ${2:+"$2"} wine "$1" >"$work/program.log" 2>&1 &
   program_pid=$!
-  pids+=($program_pid)
+  checks_track $program_pid
 }
 # finish SECONDS: waits for the program's end; its exit code goes to $code.
 finish() {
@@ -70,7 +43,7 @@ main_button() { peek list | awk '/^window .* Voxotrope "Voxotrope"/ { main = 1; 
 # What the speaker plays, read from the start: a full pipe with no reader
 # stalls the sound server, and every program with it.
 cat "$SANDBOX_FIFO" >"$work/speaker.raw" &
-pids+=($!)
+checks_track $!
 
 echo "--- the device dialog, then Cancel"
 start "$program"

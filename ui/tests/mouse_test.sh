@@ -9,57 +9,19 @@ set -uo pipefail
 
 program=$1
 work=$2
-skip=77
-if [ -z "${DISPLAY:-}" ] || [ -z "${SANDBOX_FIFO:-}" ] || [ ! -p "${SANDBOX_FIFO:-}" ]; then
-  echo "no sandbox: skipped"
-  exit $skip
-fi
-for tool in xdotool sox paplay import wine; do
-  command -v $tool >/dev/null || { echo "no $tool: skipped"; exit $skip; }
-done
+. "$(dirname "$0")/../../scripts/checks.sh"
+checks_need_sandbox xdotool sox paplay import wine
 
 rm -rf "$work"
 mkdir -p "$work"
-pids=()
-failures=0
-finished=0
 
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  pids=()
-}
-trap cleanup EXIT
-trap 'echo "stopped"; exit 1' TERM INT
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
 shot() { import -window root "$work/$1.png" 2>/dev/null; }
 
-# Visible top-level windows, one line each: id x y width height.
-windows() {
-  local id
-  for id in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
-    local WIDTH=0 HEIGHT=0 X=0 Y=0
-    eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
-    [ "$WIDTH" -lt 1000 ] && echo "$id $X $Y $WIDTH $HEIGHT"
-  done
-}
-# until SECONDS COMMAND...: retries COMMAND every 0.2 s; false after SECONDS.
-until_true() {
-  local tries=$(( $1 * 5 ))
-  shift
-  for _ in $(seq "$tries"); do
-    "$@" && return 0
-    sleep 0.2
-  done
-  return 1
-}
 # The first visible window of the given size (prints "id x y w h").
-sized() { windows | awk -v w="$1" -v h="$2" '$4 == w && $5 == h { print; exit }'; }
+sized() { ui_windows | awk -v w="$1" -v h="$2" '$4 == w && $5 == h { print; exit }'; }
 has_sized() { [ -n "$(sized "$1" "$2")" ]; }
 no_sized() { [ -z "$(sized "$1" "$2")" ]; }
-at() { windows | awk -v x="$1" -v y="$2" -v w="$3" -v h="$4" '$2 == x && $3 == y && $4 == w && $5 == h { print; exit }'; }
+at() { ui_windows | awk -v x="$1" -v y="$2" -v w="$3" -v h="$4" '$2 == x && $3 == y && $4 == w && $5 == h { print; exit }'; }
 has_at() { [ -n "$(at "$@")" ]; }
 no_at() { [ -z "$(at "$@")" ]; }
 
@@ -96,13 +58,13 @@ near() { [ -n "$1" ] && [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }
 # reader for the speaker, so that what is read is always fresh.
 sox -n -r 22050 -c 1 -b 16 "$work/tone.wav" synth 120 sine 441 vol 0.5
 paplay -d mic "$work/tone.wav" &
-pids+=($!)
+checks_track $!
 cat "$SANDBOX_FIFO" >"$speaker" &
-pids+=($!)
+checks_track $!
 
 wine "$program" >"$work/program.log" 2>&1 &
 program_pid=$!
-pids+=($program_pid)
+checks_track $program_pid
 
 # The output device dialog comes first; OK is its default button.
 dialog=""
@@ -115,17 +77,17 @@ pass "main window at (350, 300)"
 shot main
 
 # FX menu: it opens at the cursor; its first item is "Pitch...".
-before=$(windows)
+before=$(ui_windows)
 click 475 340
 menu=""
-find_menu() { menu=$(windows | awk '$4 < 150 && $5 > 100 && $5 < 200 { print; exit }'); [ -n "$menu" ]; }
+find_menu() { menu=$(ui_windows | awk '$4 < 150 && $5 > 100 && $5 < 200 { print; exit }'); [ -n "$menu" ]; }
 until_true 5 find_menu || { fail "the FX menu did not open"; exit 1; }
 read -r _ menu_x menu_y _ _ <<<"$menu"
 pass "FX menu open at ($menu_x, $menu_y)"
 shot menu
 click $((menu_x + 30)) $((menu_y + 11))
 panel=""
-find_panel() { panel=$(windows | awk '$4 == 150 && $5 == 100 && !($2 == 350 && $3 == 300) { print; exit }'); [ -n "$panel" ]; }
+find_panel() { panel=$(ui_windows | awk '$4 == 150 && $5 == 100 && !($2 == 350 && $3 == 300) { print; exit }'); [ -n "$panel" ]; }
 until_true 5 find_panel || { fail "choosing Pitch... opened no panel"; exit 1; }
 read -r panel_id px py _ _ <<<"$panel"
 pass "Pitch panel opened at ($px, $py)"
@@ -135,7 +97,7 @@ shot pitch-panel
 move $((px + 24)) $((py + 70))
 move $((px + 25)) $((py + 70))
 tip=""
-find_tip() { tip=$(windows | awk '$5 < 40 { print; exit }'); [ -n "$tip" ]; }
+find_tip() { tip=$(ui_windows | awk '$5 < 40 { print; exit }'); [ -n "$tip" ]; }
 if until_true 5 find_tip; then
   read -r _ tx ty tw th <<<"$tip"
   pass "tooltip ${tw}x${th} at ($tx, $ty) over the slider"
@@ -160,7 +122,7 @@ nx=$((px - 100)) ny=$((py - 120))
 if until_true 3 has_at $nx $ny 150 100; then
   pass "panel dragged from ($px, $py) to ($nx, $ny)"
 else
-  fail "panel not at ($nx, $ny) after the drag: $(windows | tr '\n' ';')"
+  fail "panel not at ($nx, $ny) after the drag: $(ui_windows | tr '\n' ';')"
 fi
 px=$nx py=$ny
 move $((px + 80)) $((py + 25))
@@ -208,9 +170,9 @@ if until_true 5 has_at 300 250 250 187 && until_true 3 no_at 350 300 150 100; th
   click 312 262
   until_true 5 no_at 300 250 250 187 && until_true 5 has_at 350 300 150 100 &&
     pass "OK closed the about window and brought the main window back" ||
-    fail "after OK: $(windows | tr '\n' ';')"
+    fail "after OK: $(ui_windows | tr '\n' ';')"
 else
-  fail "About did not swap the windows: $(windows | tr '\n' ';')"
+  fail "About did not swap the windows: $(ui_windows | tr '\n' ';')"
 fi
 
 # The "X" ends the program and the panel goes with it.
