@@ -40,9 +40,29 @@ static void AMDestroy()
     PanelRelease(FxAM);
 }
 
+// Set while the open-file dialog is up. The panel stays usable meanwhile, and
+// a second press of its button would stack a second dialog on the same
+// request; instead the one that is up comes to the front.
+static bool LoadDialogShown;
+
+static void BringLoadDialogForward()
+{
+    HWND owner = OpenFileRequest.hwndOwner;
+    HWND dialog = owner ? GetLastActivePopup(owner) : nullptr;
+    if (dialog && dialog != owner)
+        SetForegroundWindow(dialog);
+}
+
 static void AMLoadCommand(HWND window)
 {
-    if (!GetOpenFileNameA(&OpenFileRequest))
+    if (LoadDialogShown) {
+        BringLoadDialogForward();
+        return;
+    }
+    LoadDialogShown = true;
+    BOOL chosen = GetOpenFileNameA(&OpenFileRequest);
+    LoadDialogShown = false;
+    if (!chosen)
         return;  // cancelled: the carrier goes on from where it is
     // The dialog disables only the main window, so the panel may have been
     // closed meanwhile: its carrier is released and the effect is off, and

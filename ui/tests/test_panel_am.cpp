@@ -2,6 +2,7 @@
 // release at closing, and the load command with the open-file dialog, which
 // a timer drives from inside the dialog's own message loop.
 #include "ui_support.h"
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include "carrier.h"
@@ -61,7 +62,7 @@ uint8_t* SmallCarrier()
 }
 
 // What the timer does once the open-file dialog is up.
-enum class DialogAction { Cancel, Choose, ClosePanelThenChoose };
+enum class DialogAction { Cancel, Choose, ClosePanelThenChoose, PressAgainThenCancel };
 
 struct DialogDriver {
     DialogAction action;
@@ -69,6 +70,8 @@ struct DialogDriver {
     HWND panel;
     int ticks;
     bool seen;
+    size_t mostDialogs;      // the most dialogs open at one tick
+    std::string foreground;  // PressAgainThenCancel: the foreground window's class after the second press
 } Driver;
 
 BOOL CALLBACK FindEdit(HWND child, LPARAM lParam)
@@ -80,12 +83,19 @@ BOOL CALLBACK FindEdit(HWND child, LPARAM lParam)
     return TRUE;
 }
 
-HWND OpenDialog()
+std::vector<HWND> OpenDialogs()
 {
+    std::vector<HWND> shown;
     for (HWND window : ThreadWindows("#32770"))
         if (IsWindowVisible(window))
-            return window;
-    return nullptr;
+            shown.push_back(window);
+    return shown;
+}
+
+HWND OpenDialog()
+{
+    std::vector<HWND> shown = OpenDialogs();
+    return shown.empty() ? nullptr : shown.front();
 }
 
 void CALLBACK DriveDialog(HWND, UINT, UINT_PTR, DWORD)
@@ -93,6 +103,7 @@ void CALLBACK DriveDialog(HWND, UINT, UINT_PTR, DWORD)
     HWND dialog = OpenDialog();
     if (!dialog)
         return;
+    Driver.mostDialogs = std::max(Driver.mostDialogs, OpenDialogs().size());
     if (++Driver.ticks < 3)
         return;  // let it finish filling itself in
     if (Driver.ticks > 60) {  // it does not take our answer: give up
@@ -101,6 +112,14 @@ void CALLBACK DriveDialog(HWND, UINT, UINT_PTR, DWORD)
     }
     Driver.seen = true;
     if (Driver.action == DialogAction::Cancel) {
+        SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    if (Driver.action == DialogAction::PressAgainThenCancel) {
+        Driver.action = DialogAction::Cancel;  // a nested dialog, if any, is cancelled too
+        SetForegroundWindow(Driver.panel);
+        SendMessageA(Driver.panel, WM_COMMAND, MAKEWPARAM(IDC_LOADWAVE, BN_CLICKED), 0);
+        Driver.foreground = ClassOf(GetForegroundWindow());
         SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         return;
     }
@@ -143,7 +162,7 @@ struct AMPanelTest : UiTest {
     // Presses the open button's command with the dialog driven by `action`.
     void Load(HWND panel, DialogAction action)
     {
-        Driver = DialogDriver{action, wavePath, panel, 0, false};
+        Driver = DialogDriver{action, wavePath, panel, 0, false, 0, ""};
         UINT_PTR timer = SetTimer(nullptr, 0, 50, DriveDialog);
         SendMessageA(panel, WM_COMMAND, MAKEWPARAM(IDC_LOADWAVE, BN_CLICKED), 0);
         KillTimer(nullptr, timer);
@@ -240,6 +259,20 @@ TEST_F(AMPanelTest, ARefusedFileRestartsTheKeptCarrier)
     EXPECT_EQ(Seen.loads, 1);
     EXPECT_EQ(CarrierWave.samples, kept);
     EXPECT_EQ(CarrierWave.readPosition, kept);
+}
+
+// The panel stays usable while the dialog is up: pressing its button again
+// brings that dialog forward instead of stacking a second one.
+TEST_F(AMPanelTest, ASecondPressWhileTheDialogIsUpOpensNoSecondDialog)
+{
+    HWND main = PlainWindow();
+    PrepareOpenFileRequest(main);
+    HWND panel = OpenPanel(FxAM);
+    Load(panel, DialogAction::PressAgainThenCancel);
+    EXPECT_EQ(Driver.mostDialogs, 1u);
+    EXPECT_EQ(Driver.foreground, "#32770");
+    EXPECT_EQ(Seen.loads, 0);
+    Load(panel, DialogAction::Cancel);  // and the button works again afterwards
 }
 
 // The dialog disables only the main window, so the panel can be closed while
