@@ -1,13 +1,13 @@
 # Sourced by the shell tests that drive the real program: results, and the
 # background processes a test starts, which all end with it. Waiting and
-# listing windows come from scripts/uidrive.sh, which this file sources.
+# listing windows (ui_until, ui_windows) come from scripts/uidrive.sh, which
+# this file sources.
 #
 #   checks_need_sandbox TOOL...  exits 77 (skipped) without the sandbox of
 #                                scripts/sandbox.sh (DISPLAY, SANDBOX_FIFO)
 #                                or without one of the tools
 #   checks_track PID             PID is killed and reaped when the test ends
 #   pass TEXT, fail TEXT         one result line; fail counts in $failures
-#   until_true SECONDS COMMAND.. retries COMMAND; false after SECONDS
 
 . "$(dirname "${BASH_SOURCE[0]}")/uidrive.sh"
 
@@ -38,4 +38,3 @@ trap 'echo "stopped"; exit 1' TERM INT
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
-until_true() { ui_until "$@"; }

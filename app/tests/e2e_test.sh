@@ -27,7 +27,7 @@ start() {  # start EXE [VAR=VALUE]: the program in the background
 }
 # finish SECONDS: waits for the program's end; its exit code goes to $code.
 finish() {
-  if until_true "$1" ended; then
+  if ui_until "$1" ended; then
     wait "$program_pid"
     code=$?
   else
@@ -47,7 +47,7 @@ checks_track $!
 
 echo "--- the device dialog, then Cancel"
 start "$program"
-if until_true 30 shows '#32770' 'Select Device'; then
+if ui_until 30 shows '#32770' 'Select Device'; then
   peek list >"$work/dialog.txt"
   items=$(grep -c '^  item' "$work/dialog.txt")
   first=$(grep -m1 '^  item' "$work/dialog.txt")
@@ -72,7 +72,7 @@ for outputs in 1 2; do
   start "$doubles" VOXOTROPE_DOUBLE=outputs=$outputs
   dialog=0
   seen_main() { peek list >"$work/windows.txt"; grep -q '#32770 "Select Device"' "$work/windows.txt" && dialog=1; grep -q 'Voxotrope "Voxotrope"' "$work/windows.txt"; }
-  if until_true 30 seen_main && [ $dialog -eq 0 ]; then
+  if ui_until 30 seen_main && [ $dialog -eq 0 ]; then
     pass "the main window opens on the default output"
   else
     fail "with $outputs output(s): dialog $dialog, windows: $(cat "$work/windows.txt")"
@@ -84,11 +84,11 @@ done
 
 echo "--- no capture device"
 start "$doubles" VOXOTROPE_DOUBLE=nocapture
-until_true 30 shows '#32770' 'Select Device' && peek ok 'Select Device'
+ui_until 30 shows '#32770' 'Select Device' && peek ok 'Select Device'
 text=""
 box_text() { peek list | awk '/^window .* #32770 "Voxotrope"/ { box = 1; next } /^window/ { box = 0 } box && /child Static "[^"]/ { sub(/^  child Static /, ""); print; exit }'; }
 got_box() { text=$(box_text); [ -n "$text" ]; }
-if until_true 20 got_box; then
+if ui_until 20 got_box; then
   [ "$text" = '"Error creating DirectSoundCapture object!"' ] && pass "message $text" || fail "message $text"
   peek ok Voxotrope
   again=0
@@ -107,8 +107,8 @@ echo "--- passthrough and the close button"
 espeak-ng -w "$work/spoken.wav" "The quick brown fox jumps over the lazy dog. Seven effects, one voice." &&
   sox "$work/spoken.wav" -r 22050 -c 1 -b 16 "$work/speech.wav"
 start "$program"
-until_true 30 shows '#32770' 'Select Device' && peek ok 'Select Device'
-if until_true 20 shows Voxotrope Voxotrope; then
+ui_until 30 shows '#32770' 'Select Device' && peek ok 'Select Device'
+if ui_until 20 shows Voxotrope Voxotrope; then
   for _ in 1 2 3; do
     [ "$(main_button)" = '"Stop"' ] && break
     click 375 340

@@ -68,11 +68,11 @@ checks_track $program_pid
 
 # The output device dialog comes first; OK is its default button.
 dialog=""
-until_true 40 sh -c "xdotool search --onlyvisible --name 'Select Device' >/dev/null 2>&1" &&
+ui_until 40 sh -c "xdotool search --onlyvisible --name 'Select Device' >/dev/null 2>&1" &&
   dialog=$(xdotool search --onlyvisible --name 'Select Device' 2>/dev/null | head -1)
 [ -n "$dialog" ] || { fail "the device dialog did not appear"; exit 1; }
 xdotool windowfocus "$dialog" 2>/dev/null; xdotool key Return 2>/dev/null
-until_true 20 has_at 350 300 150 100 || { fail "the main window did not appear"; exit 1; }
+ui_until 20 has_at 350 300 150 100 || { fail "the main window did not appear"; exit 1; }
 pass "main window at (350, 300)"
 shot main
 
@@ -81,14 +81,14 @@ before=$(ui_windows)
 click 475 340
 menu=""
 find_menu() { menu=$(ui_windows | awk '$4 < 150 && $5 > 100 && $5 < 200 { print; exit }'); [ -n "$menu" ]; }
-until_true 5 find_menu || { fail "the FX menu did not open"; exit 1; }
+ui_until 5 find_menu || { fail "the FX menu did not open"; exit 1; }
 read -r _ menu_x menu_y _ _ <<<"$menu"
 pass "FX menu open at ($menu_x, $menu_y)"
 shot menu
 click $((menu_x + 30)) $((menu_y + 11))
 panel=""
 find_panel() { panel=$(ui_windows | awk '$4 == 150 && $5 == 100 && !($2 == 350 && $3 == 300) { print; exit }'); [ -n "$panel" ]; }
-until_true 5 find_panel || { fail "choosing Pitch... opened no panel"; exit 1; }
+ui_until 5 find_panel || { fail "choosing Pitch... opened no panel"; exit 1; }
 read -r panel_id px py _ _ <<<"$panel"
 pass "Pitch panel opened at ($px, $py)"
 shot pitch-panel
@@ -98,13 +98,13 @@ move $((px + 24)) $((py + 70))
 move $((px + 25)) $((py + 70))
 tip=""
 find_tip() { tip=$(ui_windows | awk '$5 < 40 { print; exit }'); [ -n "$tip" ]; }
-if until_true 5 find_tip; then
+if ui_until 5 find_tip; then
   read -r _ tx ty tw th <<<"$tip"
   pass "tooltip ${tw}x${th} at ($tx, $ty) over the slider"
   shot tooltip
   move $((px + 80)) $((py + 20))
   gone_tip() { ! find_tip; }
-  until_true 5 gone_tip && pass "tooltip gone off the slider" || fail "the tooltip stayed"
+  ui_until 5 gone_tip && pass "tooltip gone off the slider" || fail "the tooltip stayed"
 else
   fail "no tooltip over the slider"
 fi
@@ -119,7 +119,7 @@ glide $((px + 81)) $((py + 20)) $((px - 19)) $((py - 100))
 lift
 move $((px - 18)) $((py - 100))  # the drag ends at the first move after the release
 nx=$((px - 100)) ny=$((py - 120))
-if until_true 3 has_at $nx $ny 150 100; then
+if ui_until 3 has_at $nx $ny 150 100; then
   pass "panel dragged from ($px, $py) to ($nx, $ny)"
 else
   fail "panel not at ($nx, $ny) after the drag: $(ui_windows | tr '\n' ';')"
@@ -164,11 +164,11 @@ click 375 340  # Stop
 
 # About: the main window makes way for the about window until "OK".
 click 425 370
-if until_true 5 has_at 300 250 250 187 && until_true 3 no_at 350 300 150 100; then
+if ui_until 5 has_at 300 250 250 187 && ui_until 3 no_at 350 300 150 100; then
   pass "about window shown, main window hidden"
   shot about
   click 312 262
-  until_true 5 no_at 300 250 250 187 && until_true 5 has_at 350 300 150 100 &&
+  ui_until 5 no_at 300 250 250 187 && ui_until 5 has_at 350 300 150 100 &&
     pass "OK closed the about window and brought the main window back" ||
     fail "after OK: $(ui_windows | tr '\n' ';')"
 else
@@ -178,7 +178,7 @@ fi
 # The "X" ends the program and the panel goes with it.
 click 495 304
 ended() { ! kill -0 "$program_pid" 2>/dev/null; }
-if until_true 15 ended; then
+if ui_until 15 ended; then
   wait "$program_pid"
   code=$?
   [ $code -eq 0 ] && pass "program ended with code 0" || fail "program ended with code $code"
