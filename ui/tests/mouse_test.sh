@@ -68,9 +68,8 @@ checks_track $program_pid
 
 # The output device dialog comes first; OK is its default button.
 dialog=""
-ui_until 40 sh -c "xdotool search --onlyvisible --name 'Select Device' >/dev/null 2>&1" &&
-  dialog=$(xdotool search --onlyvisible --name 'Select Device' 2>/dev/null | head -1)
-[ -n "$dialog" ] || { fail "the device dialog did not appear"; exit 1; }
+found_dialog() { dialog=$(ui_named "Select Device"); [ -n "$dialog" ]; }
+ui_until 40 found_dialog || { fail "the device dialog did not appear"; exit 1; }
 xdotool windowfocus "$dialog" 2>/dev/null; xdotool key Return 2>/dev/null
 ui_until 20 has_at 350 300 150 100 || { fail "the main window did not appear"; exit 1; }
 pass "main window at (350, 300)"
