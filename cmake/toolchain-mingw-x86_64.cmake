@@ -10,5 +10,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-find_program(WINE_EXECUTABLE NAMES wine wine64)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_EXECUTABLE})
+# Wine's 64-bit loader, called directly: the wine wrapper would pick the
+# 32-bit loader whenever 32-bit Wine is installed.
+find_program(WINE64_LOADER NAMES wine64
+  PATHS /usr/lib/wine /usr/lib64/wine /usr/lib/x86_64-linux-gnu/wine /opt/wine-stable/bin)
+if(WINE64_LOADER)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env WINELOADER=${WINE64_LOADER} ${WINE64_LOADER})
+else()
+  find_program(WINE_EXECUTABLE NAMES wine)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_EXECUTABLE})
+endif()

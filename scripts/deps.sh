@@ -28,6 +28,6 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo=sudo
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -q
-# wine32 must never come in ("wine32-"): with it the wine wrapper picks a
-# 32-bit loader, which cannot run on machines without 32-bit support.
-$sudo apt-get install -y -q "${missing[@]}" wine32-
+# Nothing is ever removed. The program runs with Wine's 64-bit loader
+# directly (scripts/wine.sh), so a 32-bit Wine the user has stays usable.
+$sudo apt-get install -y -q "${missing[@]}"

@@ -35,6 +35,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "scripts/run.sh --demo runs it on a virtual display and sound devices instead." >&2
   exit 1
 fi
+. "$top/scripts/wine.sh"
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="

@@ -9,6 +9,8 @@
 #            pipe stalls the whole sound server
 # Everything runs at 22050 Hz mono s16le, so nothing resamples.
 
+. "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
+
 sandbox_pids=()
 
 sandbox_start() {

@@ -16,6 +16,8 @@
 #   ui_shot FILE             the program's windows, cropped from the screen
 #   ui_quit                  presses the main window's X, waits for the end
 
+. "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
+
 ui_effects=(pitch volume triangle am reverse crazy deeper)
 declare -A ui_panel=()
 ui_pid=""

@@ -21,7 +21,7 @@ alive() { kill -0 "$program_pid" 2>/dev/null; }
 ended() { ! alive; }
 
 start() {  # start EXE [VAR=VALUE]: the program in the background
-  env ${2:+"$2"} wine "$1" >"$work/program.log" 2>&1 &
+  env ${2:+"$2"} "${WINELOADER:-wine}" "$1" >"$work/program.log" 2>&1 &
   program_pid=$!
   checks_track $program_pid
 }

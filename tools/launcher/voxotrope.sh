@@ -15,7 +15,17 @@ set -uo pipefail
 
 datadir=@DATADIR@
 exe=$datadir/voxotrope.exe
-wine=${VOXOTROPE_WINE:-wine}
+# The program is 64-bit: run it with Wine's 64-bit loader where there is one,
+# for the `wine` wrapper prefers the 32-bit loader when 32-bit Wine is
+# installed, and that fails on machines that cannot execute 32-bit code.
+wine=${VOXOTROPE_WINE:-}
+if [ -z "$wine" ]; then
+  for candidate in /usr/lib/wine/wine64 /usr/lib64/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 \
+                   /opt/wine-stable/bin/wine64 "$(command -v wine64 2>/dev/null)"; do
+    [ -n "$candidate" ] && [ -x "$candidate" ] && { wine=$candidate; export WINELOADER=$candidate; break; }
+  done
+  wine=${wine:-wine}
+fi
 export WINEPREFIX=${VOXOTROPE_WINEPREFIX:-${XDG_DATA_HOME:-$HOME/.local/share}/voxotrope/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
