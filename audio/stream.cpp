@@ -5,6 +5,48 @@
 
 uint32_t PlayWriteCursor = ResyncRequest;
 int Transport;
+void (*BlockStepTrace)(const BlockStepRecord& record);
+
+// Bytes from `from` forward to `to` around the PlaybackRing.
+static DWORD RingDistance(DWORD from, DWORD to)
+{
+    return (to % RingBytes + RingBytes - from % RingBytes) % RingBytes;
+}
+
+bool WritePositionHolds(uint32_t position, DWORD playCursor, DWORD writeCursor)
+{
+    const DWORD beyondWrite = RingDistance(writeCursor, position);
+    return beyondWrite + DriftTolerance >= ResyncLead && beyondWrite <= ResyncLead + DriftTolerance &&
+           RingDistance(playCursor, position) <= RingBytes - HalfBytes;
+}
+
+static void Silence(DWORD from, DWORD bytes)
+{
+    void* region[2];
+    DWORD regionBytes[2];
+    if (bytes == 0 || FAILED(Audio.PlaybackRing->Lock(from % RingBytes, bytes, &region[0], &regionBytes[0],
+                                                      &region[1], &regionBytes[1], 0)))
+        return;
+    memset(region[0], 0, regionBytes[0]);
+    if (regionBytes[1])
+        memset(region[1], 0, regionBytes[1]);
+    Audio.PlaybackRing->Unlock(region[0], regionBytes[0], region[1], regionBytes[1]);
+}
+
+// When the write position is set anew, silences what lies between the
+// device's write cursor and the new position, except sound still waiting to
+// be played there: the device would otherwise play what the ring held from
+// its previous pass.
+static void SilenceGap(uint32_t previous, DWORD position, DWORD playCursor, DWORD writeCursor)
+{
+    DWORD from = writeCursor;
+    const DWORD waiting = RingDistance(playCursor, previous);
+    if (previous != ResyncRequest && waiting <= HalfBytes && waiting > RingDistance(playCursor, writeCursor))
+        from = previous;
+    const DWORD start = RingDistance(playCursor, from), end = RingDistance(playCursor, position);
+    if (start < end)
+        Silence(from, end - start);
+}
 
 static bool StopWithError(const char* message)
 {
@@ -15,6 +57,14 @@ static bool StopWithError(const char* message)
 
 bool BlockStep(int half)
 {
+    DWORD captureCursor = 0;
+    if (SUCCEEDED(Audio.CaptureRing->GetCurrentPosition(&captureCursor, nullptr)) &&
+        captureCursor % RingBytes / HalfBytes == static_cast<DWORD>(half)) {
+        if (BlockStepTrace)
+            BlockStepTrace({half, 0, 0, PlayWriteCursor, AnchorNone, nullptr});
+        return true;
+    }
+
     void* captured;
     DWORD capturedBytes;
     if (FAILED(Audio.CaptureRing->Lock(HalfBytes * half, HalfBytes, &captured, &capturedBytes,
@@ -22,13 +72,22 @@ bool BlockStep(int half)
         return StopWithError("Unable to lock capture buffer! If you have other sound-applications "
                              "running please close them and restart Voxotrope!");
 
-    if (PlayWriteCursor == ResyncRequest) {
-        DWORD writeCursor = 0;
-        Audio.PlaybackRing->GetCurrentPosition(nullptr, &writeCursor);
+    // Anchored anew when asked to, and when the device's clock has carried
+    // the write position out of its window.
+    DWORD playCursor = 0, writeCursor = 0;
+    const bool cursorsKnown = SUCCEEDED(Audio.PlaybackRing->GetCurrentPosition(&playCursor, &writeCursor));
+    const uint32_t previous = PlayWriteCursor;
+    Anchor anchor = AnchorNone;
+    if (PlayWriteCursor == ResyncRequest)
+        anchor = AnchorRequested;
+    else if (cursorsKnown && !WritePositionHolds(PlayWriteCursor, playCursor, writeCursor))
+        anchor = AnchorCorrection;
+    if (anchor != AnchorNone)
         PlayWriteCursor = writeCursor + ResyncLead;
-    }
     if (PlayWriteCursor >= RingBytes)
         PlayWriteCursor -= RingBytes;  // at most 15999 + 8000 reaches here
+    if (anchor != AnchorNone && cursorsKnown)
+        SilenceGap(previous, PlayWriteCursor, playCursor, writeCursor);
 
     void* region[2];
     DWORD regionBytes[2];
@@ -49,16 +108,35 @@ bool BlockStep(int half)
     if (regionBytes[1])
         memcpy(region[1], block + regionBytes[0], regionBytes[1]);
 
+    if (BlockStepTrace)
+        BlockStepTrace({half, playCursor, writeCursor, PlayWriteCursor, anchor, BlockCursor});
     Audio.PlaybackRing->Unlock(region[0], regionBytes[0], region[1], regionBytes[1]);
     Audio.CaptureRing->Unlock(captured, HalfBytes, nullptr, 0);
+    // What lies beyond the block up to the play cursor's next pass has been
+    // played: silenced, a late next block leaves a gap there, not a replay.
+    if (cursorsKnown)
+        Silence(PlayWriteCursor + HalfBytes, RingDistance(PlayWriteCursor + HalfBytes, playCursor));
     PlayWriteCursor += HalfBytes;  // wrapped by the next step
     return true;
+}
+
+static void ClearPlaybackRing()
+{
+    void* region[2];
+    DWORD regionBytes[2];
+    if (FAILED(Audio.PlaybackRing->Lock(0, RingBytes, &region[0], &regionBytes[0], &region[1], &regionBytes[1], 0)))
+        return;
+    memset(region[0], 0, regionBytes[0]);
+    Audio.PlaybackRing->Unlock(region[0], regionBytes[0], region[1], regionBytes[1]);
 }
 
 void TransportToggle(HWND button)
 {
     if (Transport == 0) {
         SetWindowTextA(button, "Stop");
+        // Blocks must keep pace with the devices on a busy machine too.
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+        ClearPlaybackRing();  // what was left from before a Stop is not played again
         Audio.PlaybackRing->Play(0, 0, DSBPLAY_LOOPING);
         Audio.CaptureRing->Start(DSCBSTART_LOOPING);
     } else {
@@ -66,6 +144,7 @@ void TransportToggle(HWND button)
         Audio.PlaybackRing->Stop();
         Audio.CaptureRing->Stop();
         PlayWriteCursor = ResyncRequest;
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
     }
     Transport ^= 1;
 }

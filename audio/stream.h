@@ -11,6 +11,14 @@ constexpr DWORD HalfBytes = 8000;
 constexpr DWORD ResyncLead = 3998;
 // PlayWriteCursor value that asks the next block step to resynchronise.
 constexpr uint32_t ResyncRequest = 0xFFFFFFFF;
+// How far the write position may stray from its anchored place, ResyncLead
+// beyond the device's write cursor, before a block step anchors it there
+// again: 2000 bytes (about 45 ms) either way. The block steps jitter against
+// the device by less than that, so clocks that agree cause no correction;
+// clocks that differ (capture and playback on separate devices, or Wine's
+// playback running 0.23 % fast on a 22050 Hz device) do, once per some tens
+// of seconds at worst.
+constexpr DWORD DriftTolerance = 2000;
 
 // Byte offset of the next write into the PlaybackRing, or ResyncRequest.
 // Every message to the main window, a panel or a slider sets ResyncRequest.
@@ -18,7 +26,29 @@ extern uint32_t PlayWriteCursor;
 // 0 stopped, 1 running.
 extern int Transport;
 
-// Processes the captured half `half` (0 or 1). Returns false when a lock
+// Whether a block written at `position` lies within DriftTolerance of its
+// anchored place and overwrites nothing that the device has yet to play,
+// given the PlaybackRing's cursors. `position` may be up to one ring beyond.
+bool WritePositionHolds(uint32_t position, DWORD playCursor, DWORD writeCursor);
+
+// Why a block step set the write position from the device's write cursor.
+enum Anchor { AnchorNone, AnchorRequested, AnchorCorrection };
+
+// What one block step saw and did. The traced build of the program
+// (tools/trace) writes one line per step from it; the program leaves the
+// hook null.
+struct BlockStepRecord {
+    int half;
+    DWORD playCursor, writeCursor;  // the PlaybackRing's cursors at the step
+    uint32_t position;              // where the block was written
+    Anchor anchor;                  // whether and why the position was set anew
+    const int16_t* samples;         // the block as it went into the ring; null when skipped
+};
+extern void (*BlockStepTrace)(const BlockStepRecord& record);
+
+// Processes the captured half `half` (0 or 1). A half that the capture device
+// is already overwriting (the step came more than half a ring late) is
+// skipped: it holds sound from two passes of the ring. Returns false when a lock
 // failed: PendingError is set and the main window has been destroyed.
 bool BlockStep(int half);
 

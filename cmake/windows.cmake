@@ -24,6 +24,11 @@ set_source_files_properties(resources/voxotrope.rc PROPERTIES OBJECT_DEPENDS "${
 add_executable(voxotrope WIN32 app/entry.cpp resources/voxotrope.rc)
 target_link_libraries(voxotrope PRIVATE voxotrope_win)
 
+# The same program with a trace of its block steps, for streaming tests and
+# measurements only.
+add_executable(voxotrope-trace WIN32 tools/trace/trace_entry.cpp resources/voxotrope.rc)
+target_link_libraries(voxotrope-trace PRIVATE voxotrope_win)
+
 if(NOT VOXOTROPE_COMPILE_ONLY)
   # GoogleTest from Debian's sources, built with the MinGW compilers; its own
   # code is not held to our warning flags.

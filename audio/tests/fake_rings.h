@@ -1,5 +1,8 @@
 // Test doubles of the two rings: a byte array each, with Lock splitting a
 // range at the ring's end the way the devices do, and a record of the calls.
+// The playback ring also keeps, per byte, whether it holds sound that the
+// device has not played yet, so that a test can play it forward and count
+// sound played twice or overwritten before it was played.
 #pragma once
 #include <windows.h>
 #include <dsound.h>
@@ -9,13 +12,29 @@
 
 struct FakePlaybackRing : IDirectSoundBuffer {
     std::vector<uint8_t> bytes = std::vector<uint8_t>(16000, 0);
-    DWORD writeCursor = 0;      // what GetCurrentPosition reports
+    DWORD playCursor = 0;       // what GetCurrentPosition reports
+    DWORD writeCursor = 0;
     bool failLock = false;
     int locked = 0;             // regions handed out and not yet returned
     std::vector<std::string>* calls = nullptr;
     const char* name = "PlaybackRing";  // in the call record
-    DWORD lastLockOffset = 0;
+    DWORD lastLockOffset = 0;   // of the last lock of a whole block
     DWORD lastLengths[2] = {};
+    std::vector<uint8_t> unplayed = std::vector<uint8_t>(16000, 0);
+    long overwritten = 0;       // unplayed sound bytes handed out for writing
+    long playedAgain = 0;       // sound bytes the device played a second time
+
+    // The device plays `bytes` from its play cursor on, which moves with it.
+    void PlayOn(DWORD bytesToPlay)
+    {
+        for (DWORD i = 0; i < bytesToPlay; i++) {
+            const DWORD at = (playCursor + i) % bytes.size();
+            if (bytes[at] != 0 && !unplayed[at])
+                playedAgain++;
+            unplayed[at] = 0;
+        }
+        playCursor = (playCursor + bytesToPlay) % bytes.size();
+    }
 
     void Note(const char* call) { if (calls) calls->push_back(std::string(name) + "." + call); }
 
@@ -25,7 +44,7 @@ struct FakePlaybackRing : IDirectSoundBuffer {
     STDMETHOD(GetCaps)(LPDSBCAPS) override { return E_NOTIMPL; }
     STDMETHOD(GetCurrentPosition)(LPDWORD play, LPDWORD write) override
     {
-        if (play) *play = 0;
+        if (play) *play = playCursor;
         if (write) *write = writeCursor;
         return DS_OK;
     }
@@ -45,9 +64,13 @@ struct FakePlaybackRing : IDirectSoundBuffer {
         *firstBytes = length < tail ? length : tail;
         *second = *firstBytes < length ? bytes.data() : nullptr;
         *secondBytes = length - *firstBytes;
-        lastLockOffset = offset;
-        lastLengths[0] = *firstBytes;
-        lastLengths[1] = *secondBytes;
+        if (length == 8000) {
+            lastLockOffset = offset;
+            lastLengths[0] = *firstBytes;
+            lastLengths[1] = *secondBytes;
+        }
+        for (DWORD i = 0; i < length; i++)
+            overwritten += unplayed[(offset + i) % bytes.size()];
         locked++;
         return DS_OK;
     }
@@ -58,7 +81,16 @@ struct FakePlaybackRing : IDirectSoundBuffer {
     STDMETHOD(SetPan)(LONG) override { return E_NOTIMPL; }
     STDMETHOD(SetFrequency)(DWORD) override { return E_NOTIMPL; }
     STDMETHOD(Stop)() override { Note("Stop"); return DS_OK; }
-    STDMETHOD(Unlock)(LPVOID, DWORD, LPVOID, DWORD) override { locked--; return DS_OK; }
+    STDMETHOD(Unlock)(LPVOID first, DWORD firstBytes, LPVOID second, DWORD secondBytes) override
+    {
+        for (auto [region, length] : {std::pair{first, firstBytes}, std::pair{second, secondBytes}})
+            for (DWORD i = 0; region && i < length; i++) {
+                const size_t at = static_cast<uint8_t*>(region) - bytes.data() + i;
+                unplayed[at] = bytes[at] != 0;
+            }
+        locked--;
+        return DS_OK;
+    }
     STDMETHOD(Restore)() override { return E_NOTIMPL; }
 };
 
@@ -66,6 +98,8 @@ struct FakeCaptureRing : IDirectSoundCaptureBuffer {
     std::vector<uint8_t> bytes = std::vector<uint8_t>(16000, 0);
     bool failLock = false;
     int locked = 0;
+    DWORD captureCursor = NoCursor;  // what GetCurrentPosition reports; NoCursor: it fails
+    static constexpr DWORD NoCursor = 0xFFFFFFFF;
     std::vector<std::string>* calls = nullptr;
     IDirectSoundNotify* notify = nullptr;  // what QueryInterface hands out, if anything
 
@@ -81,7 +115,14 @@ struct FakeCaptureRing : IDirectSoundCaptureBuffer {
     STDMETHOD_(ULONG, AddRef)() override { return 1; }
     STDMETHOD_(ULONG, Release)() override { Note("Release"); return 0; }
     STDMETHOD(GetCaps)(LPDSCBCAPS) override { return E_NOTIMPL; }
-    STDMETHOD(GetCurrentPosition)(LPDWORD, LPDWORD) override { return E_NOTIMPL; }
+    STDMETHOD(GetCurrentPosition)(LPDWORD capturePosition, LPDWORD readPosition) override
+    {
+        if (captureCursor == NoCursor)
+            return E_NOTIMPL;
+        if (capturePosition) *capturePosition = captureCursor;
+        if (readPosition) *readPosition = captureCursor;
+        return DS_OK;
+    }
     STDMETHOD(GetFormat)(LPWAVEFORMATEX, DWORD, LPDWORD) override { return E_NOTIMPL; }
     STDMETHOD(GetStatus)(LPDWORD) override { return E_NOTIMPL; }
     STDMETHOD(Initialize)(LPDIRECTSOUNDCAPTURE, LPCDSCBUFFERDESC) override { return E_NOTIMPL; }
