@@ -1,6 +1,7 @@
 #include "app.h"
 #include "audio_objects.h"
 #include "main_window.h"
+#include "shell_api.h"
 #include "stream.h"
 #include "windows_ui.h"
 
@@ -57,7 +58,7 @@ int RunEventLoop()
 {
     MSG msg;
     for (;;) {
-        DWORD woken = MsgWaitForMultipleObjects(2, Audio.events, FALSE, INFINITE, QS_ALLINPUT);
+        DWORD woken = ShellApi.wait(2, Audio.events, FALSE, INFINITE, LoopWakeMask);
         if (woken == WAIT_OBJECT_0 || woken == WAIT_OBJECT_0 + 1) {
             if (!BlockStep(static_cast<int>(woken - WAIT_OBJECT_0)))
                 return 0;

@@ -9,6 +9,7 @@
 #include "fake_devices.h"
 #include "main_window.h"
 #include "resource.h"
+#include "shell_api.h"
 #include "stream.h"
 #include "windows_ui.h"
 
@@ -272,6 +273,39 @@ TEST_F(MainWindowTest, LoopRunsOneBlockStepPerCaptureEvent)
     EXPECT_EQ(fake.playback.lastLengths[0], 8000u);
     EXPECT_TRUE(std::equal(fake.captureRing.bytes.begin() + 8000, fake.captureRing.bytes.end(),
                            fake.playback.bytes.begin() + fake.playback.lastLockOffset));
+}
+
+// Windows 7's wait: any wake bit above 0xFF makes it fail at once.
+DWORD WINAPI Windows7Wait(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds, DWORD wakeMask)
+{
+    if (wakeMask & ~0xFFu) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+    return MsgWaitForMultipleObjects(count, handles, waitAll, milliseconds, wakeMask);
+}
+
+// Puts the real entry points back whatever a test does.
+struct ShellApiStandIn {
+    ShellEntryPoints saved = ShellApi;
+    ~ShellApiStandIn() { ShellApi = saved; }
+};
+
+// Regression: the loop asked to wake for the headers' QS_ALLINPUT, whose
+// touch and pointer bits Windows 7 refuses; there every wait failed and no
+// block step ever ran.
+TEST_F(MainWindowTest, WakeMaskThatWindows7RefusesStopsTheBlockSteps)
+{
+    ShellApiStandIn standIn;
+    ShellApi.wait = Windows7Wait;
+    ASSERT_NE(CreateMain(), nullptr);
+    PlayWriteCursor = 0;
+    SetEvent(Audio.events[0]);
+    PostMessageA(main, WM_COMMAND, IDC_CLOSE, 0);
+    EXPECT_EQ(RunEventLoop(), 0);
+    EXPECT_EQ(fake.playback.lastLengths[0], 8000u);  // half 0 went through
+    EXPECT_TRUE(std::equal(fake.captureRing.bytes.begin(), fake.captureRing.bytes.begin() + 8000,
+                           fake.playback.bytes.begin()));
 }
 
 TEST_F(MainWindowTest, TearDownStopsTheRingsShowsTheErrorThenReleasesInReverse)
