@@ -1,3 +1,3 @@
 #include "shell_api.h"
 
-ShellEntryPoints ShellApi = {MsgWaitForMultipleObjects};
+ShellEntryPoints ShellApi = {MsgWaitForMultipleObjects, GetCursorPos};

@@ -6,6 +6,7 @@
 
 struct ShellEntryPoints {
     DWORD(WINAPI* wait)(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds, DWORD wakeMask);
+    BOOL(WINAPI* cursorPos)(LPPOINT point);
 };
 
 extern ShellEntryPoints ShellApi;

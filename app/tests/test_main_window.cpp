@@ -308,6 +308,41 @@ TEST_F(MainWindowTest, WakeMaskThatWindows7RefusesStopsTheBlockSteps)
                            fake.playback.bytes.begin()));
 }
 
+// A failed GetCursorPos may leave anything in the point, as the stack held it.
+BOOL WINAPI NoCursor(LPPOINT point)
+{
+    *point = POINT{-31000, 29000};
+    return FALSE;
+}
+
+RECT OpenedMenu;
+
+void CALLBACK NoteAndCloseMenu(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND menu = FindWindowA("#32768", nullptr);
+    if (menu && IsWindowVisible(menu)) {
+        GetWindowRect(menu, &OpenedMenu);
+        EndMenu();
+    }
+}
+
+// Regression: where GetCursorPos fails (a secure desktop, a locked session)
+// the FX menu was tracked at an uninitialised point.
+TEST_F(MainWindowTest, FxMenuWithoutTheCursorPositionOpensBelowTheFxButton)
+{
+    ShellApiStandIn standIn;
+    ShellApi.cursorPos = NoCursor;
+    ASSERT_NE(CreateMain(), nullptr);
+    OpenedMenu = {};
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, NoteAndCloseMenu);
+    SendMessageA(main, WM_COMMAND, IDC_FX, 0);  // returns when the menu has closed
+    KillTimer(nullptr, timer);
+    POINT below = {105, 50};
+    ClientToScreen(main, &below);
+    EXPECT_EQ(OpenedMenu.left, below.x);
+    EXPECT_EQ(OpenedMenu.top, below.y);
+}
+
 TEST_F(MainWindowTest, TearDownStopsTheRingsShowsTheErrorThenReleasesInReverse)
 {
     DialogWatch watch;
