@@ -6,7 +6,7 @@
 uint32_t PlayWriteCursor = ResyncRequest;
 int Transport;
 
-static bool StopWithError(const char* message)
+bool StopWithError(const char* message)
 {
     PendingError = message;
     DestroyWindow(Audio.mainWindow);

@@ -369,6 +369,34 @@ TEST_F(MainWindowTest, TearDownStopsTheRingsShowsTheErrorThenReleasesInReverse)
     EXPECT_EQ(WorkBuffers[0], nullptr);
 }
 
+void CALLBACK CloseMainWindow(HWND, UINT, UINT_PTR, DWORD)
+{
+    DestroyWindow(FindWindowA("Voxotrope", "Voxotrope"));
+}
+
+// Regression: when the sound server went away or a USB headset was unplugged
+// during streaming, the capture notifications stopped and the loop waited for
+// them for ever, showing "Stop" and playing nothing, without a word.
+TEST_F(MainWindowTest, CaptureThatStopsWhileRunningEndsWithAMessage)
+{
+    DialogWatch watch;
+    ASSERT_NE(CreateMain(), nullptr);
+    SendMessageA(main, WM_COMMAND, IDC_START, reinterpret_cast<LPARAM>(Child(IDC_START)));
+    fake.captureRing.position = 1684;  // where it stands still from now on
+    SetEvent(Audio.events[1]);         // the last notification
+    UINT_PTR lastResort = SetTimer(nullptr, 0, 4000, CloseMainWindow);
+    DWORD begun = GetTickCount();
+    EXPECT_EQ(RunEventLoop(), 0);
+    DWORD took = GetTickCount() - begun;
+    KillTimer(nullptr, lastResort);
+    ASSERT_EQ(watch.seen.size(), 1u);
+    EXPECT_EQ(watch.seen[0].text, "Sound capture has stopped! If your sound device was unplugged or your sound "
+                                  "system was shut down please bring it back and restart Voxotrope!");
+    EXPECT_GE(took, 1000u);  // well over a block period of silence first
+    EXPECT_LE(took, 2000u);
+    EXPECT_FALSE(IsWindow(main));
+}
+
 struct FailingStep {
     FailAt step;
     const char* message;

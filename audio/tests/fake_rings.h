@@ -64,6 +64,7 @@ struct FakePlaybackRing : IDirectSoundBuffer {
 
 struct FakeCaptureRing : IDirectSoundCaptureBuffer {
     std::vector<uint8_t> bytes = std::vector<uint8_t>(16000, 0);
+    DWORD position = 0;  // what GetCurrentPosition reports
     bool failLock = false;
     int locked = 0;
     std::vector<std::string>* calls = nullptr;
@@ -81,7 +82,12 @@ struct FakeCaptureRing : IDirectSoundCaptureBuffer {
     STDMETHOD_(ULONG, AddRef)() override { return 1; }
     STDMETHOD_(ULONG, Release)() override { Note("Release"); return 0; }
     STDMETHOD(GetCaps)(LPDSCBCAPS) override { return E_NOTIMPL; }
-    STDMETHOD(GetCurrentPosition)(LPDWORD, LPDWORD) override { return E_NOTIMPL; }
+    STDMETHOD(GetCurrentPosition)(LPDWORD capture, LPDWORD read) override
+    {
+        if (capture) *capture = position;
+        if (read) *read = position;
+        return DS_OK;
+    }
     STDMETHOD(GetFormat)(LPWAVEFORMATEX, DWORD, LPDWORD) override { return E_NOTIMPL; }
     STDMETHOD(GetStatus)(LPDWORD) override { return E_NOTIMPL; }
     STDMETHOD(Initialize)(LPDIRECTSOUNDCAPTURE, LPCDSCBUFFERDESC) override { return E_NOTIMPL; }
