@@ -6,6 +6,7 @@
 #include "chain.h"
 #include "duplex.h"
 #include "resource.h"
+#include "shell_api.h"
 #include "stream.h"
 #include "windows_ui.h"
 
@@ -91,11 +92,16 @@ static void OpenPanel(HWND window, EffectId effect)
     UpdateWindow(panel);
 }
 
+// The menu opens at the cursor. Where the cursor cannot be read (a secure
+// desktop, a locked session) it opens at the FX button's bottom-left corner.
 static void ShowFxMenu(HWND window)
 {
-    POINT cursor;
-    GetCursorPos(&cursor);
-    TrackPopupMenu(Main.fxMenu, 0, cursor.x, cursor.y, 0, window, nullptr);
+    POINT at;
+    if (!ShellApi.cursorPos(&at)) {
+        at = POINT{105, 50};
+        ClientToScreen(window, &at);
+    }
+    TrackPopupMenu(Main.fxMenu, 0, at.x, at.y, 0, window, nullptr);
 }
 
 static void ShowAbout(HWND window)

@@ -1,6 +1,8 @@
 #include "app.h"
 #include "audio_objects.h"
 #include "main_window.h"
+#include "shell_api.h"
+#include "stall_watch.h"
 #include "stream.h"
 #include "windows_ui.h"
 
@@ -57,12 +59,18 @@ int RunEventLoop()
 {
     MSG msg;
     for (;;) {
-        DWORD woken = MsgWaitForMultipleObjects(2, Audio.events, FALSE, INFINITE, QS_ALLINPUT);
+        DWORD woken = ShellApi.wait(2, Audio.events, FALSE, StreamWaitTimeout(), LoopWakeMask);
         if (woken == WAIT_OBJECT_0 || woken == WAIT_OBJECT_0 + 1) {
+            CaptureNotified();
             if (!BlockStep(static_cast<int>(woken - WAIT_OBJECT_0)))
                 return 0;
             continue;
         }
+        // A time-out or messages. A steady stream of messages (the mouse over
+        // our windows) would keep the wait from ever timing out, so the
+        // capture is checked at every such wake.
+        if (!CaptureStallCheck())
+            return 0;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);

@@ -48,7 +48,7 @@ static void SilenceGap(uint32_t previous, DWORD position, DWORD playCursor, DWOR
         Silence(from, end - start);
 }
 
-static bool StopWithError(const char* message)
+bool StopWithError(const char* message)
 {
     PendingError = message;
     DestroyWindow(Audio.mainWindow);

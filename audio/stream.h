@@ -52,5 +52,9 @@ extern void (*BlockStepTrace)(const BlockStepRecord& record);
 // failed: PendingError is set and the main window has been destroyed.
 bool BlockStep(int half);
 
+// Ends streaming on a failure: stores `message` as the pending error and
+// destroys the main window, whose tear-down shows it. Returns false.
+bool StopWithError(const char* message);
+
 // Starts or stops both rings and relabels the Start/Stop button.
 void TransportToggle(HWND button);

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Kills the sound server under the streaming program and reports what the
-# program does: a message box (its size and a screenshot), an end and its
-# exit code, or going on; whether it still answers the mouse; whether Wine
-# reports a crash. In a sandbox of its own.
+# program does: how long until its message box appears (and a screenshot),
+# then whether it ends and with which exit code; or, if no message comes,
+# whether it still answers the mouse; whether Wine reports a crash. In a
+# sandbox of its own.
 #
 #   bench/sound_server_kill.sh [PROGRAM.exe]     (KILL_SIGNAL, default KILL)
 #
 # Prints the observations and writes screenshots to KILL_OUT (build/kill).
-# Exits 1 if the program crashed or stopped answering.
+# Exits 1 unless the message came within two seconds and the program then
+# ended with code 0.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 exe=${1:-$top/build/win64/voxotrope.exe}
@@ -47,47 +49,51 @@ before=$(stat -c %s "$root/speaker.raw")
 ui_shot "$out/before.png"
 
 echo "killing the sound server (pid $pulse) with SIG$signal"
+killed=$(date +%s%N)
 kill -"$signal" "$pulse"
-sleep 5
+wait "$pulse" 2>/dev/null  # reaped here, so the shell prints no notice of it
 verdict=0
 
-# What is on the screen now: the program's windows by size, and any box.
-ui_windows >"$root/windows"
-echo "windows 5 s after the kill (id x y width height):"
-sed 's/^/  /' "$root/windows"
-ui_shot "$out/after.png"
-box=$(awk '!($4 == 150 && $5 == 100) && $4 > 120 && $5 > 60 { print $1; exit }' "$root/windows")
-if [ -n "$box" ]; then
-  echo "a further window appeared: \"$(xdotool getwindowname "$box" 2>/dev/null)\", $(awk -v id="$box" '$1 == id { print $4 "x" $5 }' "$root/windows")"
+# The message box: a window of the program's that is not 150 x 100.
+box=""
+box_up() { box=$(ui_windows | awk '!($4 == 150 && $5 == 100) && $4 > 120 && $5 > 60 { print $1; exit }'); [ -n "$box" ]; }
+if ui_until 10 box_up; then
+  took=$(( ($(date +%s%N) - killed) / 1000000 ))
+  echo "message box \"$(xdotool getwindowname "$box" 2>/dev/null)\" after $took ms"
+  [ "$took" -le 2000 ] || { echo "SLOW: more than two seconds"; verdict=1; }
+  ui_shot "$out/after.png"
   xdotool windowfocus "$box" 2>/dev/null; xdotool key Return 2>/dev/null
-  sleep 2
+  ended() { ! ui_alive; }
+  if ui_until 10 ended; then
+    wait "$ui_pid"
+    code=$?
+    echo "the program ended, exit code $code"
+    [ "$code" -eq 0 ] || verdict=1
+  else
+    echo "HANG: the program did not end after the message"
+    verdict=1
+  fi
+else
+  echo "SILENT: no message within 10 s"
+  verdict=1
+  ui_shot "$out/after.png"
+  if ui_alive; then
+    # Does it answer? The FX menu must open and close.
+    if menu=$(ui_fx_menu); then
+      echo "it answers the mouse: the FX menu opened"
+      xdotool key Escape 2>/dev/null
+      sleep 0.3
+    else
+      echo "HANG: the FX menu does not open"
+    fi
+    ui_close_all
+    ui_transport  # Stop
+    ui_quit && echo "it ended at X" || echo "HANG: it did not end at X"
+  fi
 fi
 if grep -qi "unhandled\|page fault\|exception" "$out/program.log"; then
   echo "CRASH: Wine reports: $(grep -i -m1 'unhandled\|page fault\|exception' "$out/program.log")"
   verdict=1
-fi
-if ui_alive; then
-  echo "the program still runs"
-  # Does it answer? The FX menu must open and close.
-  if menu=$(ui_fx_menu); then
-    echo "it answers the mouse: the FX menu opened"
-    xdotool key Escape 2>/dev/null
-    sleep 0.3
-  else
-    echo "HANG: the FX menu does not open"
-    verdict=1
-  fi
-  ui_close_all
-  ui_transport  # Stop
-  if ui_quit; then
-    echo "it ended at X with exit code $?"
-  else
-    echo "HANG: it did not end at X"
-    verdict=1
-  fi
-else
-  wait "$ui_pid"
-  echo "the program ended by itself, exit code $?"
 fi
 echo "screenshots in $out"
 exit $verdict

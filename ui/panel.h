@@ -10,7 +10,7 @@
 struct PanelState {
     HINSTANCE instance;  // from the creation parameters
     HBITMAP label;       // the panel's own 50 x 20 name label
-    DragState drag;      // kept from one panel of the class to the next
+    DragState drag;      // not dragging at creation; lastCursor kept from one panel to the next
     HWND control;        // the slider, or the AM open button
     HBITMAP openImage;   // AM: the open button's image
     ControlTip tip;      // Pitch, Volume, AM

@@ -24,6 +24,9 @@ PanelState* PanelBegin(EffectId effect, const CREATESTRUCTA* creation)
 {
     EffectFlags[effect] = 1;
     Panels[effect].instance = creation->hInstance;
+    // A panel closed mid-drag (Alt+F4 before the next mouse move) never saw
+    // the drag end; its successor must not carry it on without the capture.
+    Panels[effect].drag.dragging = 0;
     return &Panels[effect];
 }
 

@@ -7,6 +7,8 @@
 
 SliderState SliderStates[ParameterRows];
 int SliderDragActive;
+// The slider whose thumb is being dragged, while SliderDragActive is 1.
+static HWND DragSlider;
 
 constexpr int32_t SliderWidth = 10;
 
@@ -35,6 +37,7 @@ static void SliderMouseMove(HWND window, SliderState* slider, WPARAM wParam, LPA
     if (ThumbGrabbed(slider->thumbTop, y) && !SliderDragActive) {
         SetCapture(window);
         SliderDragActive = 1;
+        DragSlider = window;
         slider->anchorY = y;
     } else if (SliderDragActive) {
         slider->thumbTop = ThumbDragged(slider->thumbTop, slider->anchorY, y);
@@ -51,8 +54,20 @@ static void SliderRelease(HWND window, int id, SliderState* slider)
     ParameterTable.value[id] = snap.value;
     slider->thumbTop = snap.thumbTop;
     SliderDragActive = 0;
+    DragSlider = nullptr;
     ReleaseCapture();
     SliderRepaint(window);
+}
+
+// A slider destroyed during its thumb drag (its panel closed with Alt+F4)
+// never sees the release: the drag ends with it and writes no value. Another
+// slider's drag goes on.
+static void SliderDestroyed(HWND window)
+{
+    if (SliderDragActive && DragSlider == window) {
+        SliderDragActive = 0;
+        DragSlider = nullptr;
+    }
 }
 
 LRESULT CALLBACK SliderProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -76,6 +91,9 @@ LRESULT CALLBACK SliderProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_LBUTTONUP:
         SliderRelease(window, id, slider);
+        return 0;
+    case WM_DESTROY:
+        SliderDestroyed(window);
         return 0;
     }
     return DefWindowProcA(window, msg, wParam, lParam);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program end to end, on the sandbox of scripts/sandbox.sh: the
 # device dialog (OK, Cancel), no dialog with one or two outputs, a missing
-# capture device, speech through the passthrough chain, and the close button.
+# capture device, speech through the passthrough chain, the close button, and
+# the sound server killed while the program streams.
 # Usage: e2e_test.sh PROGRAM.exe DOUBLES.exe PEEK.exe WORK-DIR
 set -uo pipefail
 
@@ -39,6 +40,16 @@ finish() {
 # The main window's buttons, relative to its place (350, 300).
 click() { xdotool mousemove "$1" "$2" click 1 2>/dev/null; sleep 0.3; }
 main_button() { peek list | awk '/^window .* Voxotrope "Voxotrope"/ { main = 1; next } /^window/ { main = 0 } main && /child Button/ { print $3; exit }'; }
+# Start, pressed until the button reads "Stop"; then the mouse goes away, for
+# the program re-anchors on every message.
+press_start() {
+  for _ in 1 2 3; do
+    [ "$(main_button)" = '"Stop"' ] && break
+    click 375 340
+    sleep 0.5
+  done
+  xdotool mousemove 700 700 2>/dev/null
+}
 
 # What the speaker plays, read from the start: a full pipe with no reader
 # stalls the sound server, and every program with it.
@@ -109,12 +120,7 @@ espeak-ng -w "$work/spoken.wav" "The quick brown fox jumps over the lazy dog. Se
 start "$program"
 ui_until 30 shows '#32770' 'Select Device' && peek ok 'Select Device'
 if ui_until 20 shows Voxotrope Voxotrope; then
-  for _ in 1 2 3; do
-    [ "$(main_button)" = '"Stop"' ] && break
-    click 375 340
-    sleep 0.5
-  done
-  xdotool mousemove 700 700 2>/dev/null  # away: the program re-anchors on every message
+  press_start
   [ "$(main_button)" = '"Stop"' ] && pass "Start pressed" || fail "Start did not start: $(main_button)"
   sleep 1
   mark=$(stat -c %s "$work/speaker.raw")
@@ -133,6 +139,52 @@ if ui_until 20 shows Voxotrope Voxotrope; then
   finish 1
   [ "$code" = 0 ] && [ $took -le 1000 ] && pass "close button: ended in $took ms, code 0" ||
     fail "close button: '$code' after $took ms"
+else
+  fail "the main window did not appear"
+  finish 1
+fi
+
+echo "--- the sound server killed while streaming"
+# A sound server of the program's own, so that the sandbox's stays up.
+own=$(cd "$work" && pwd)/pulse
+mkdir -p "$own"
+cat >"$own/pulse.pa" <<PA
+load-module module-native-protocol-unix auth-anonymous=1 socket=$own/native
+load-module module-null-sink sink_name=mic rate=22050 channels=1 format=s16le
+load-module module-null-sink sink_name=speaker rate=22050 channels=1 format=s16le
+set-default-source mic.monitor
+set-default-sink speaker
+PA
+XDG_RUNTIME_DIR=$own pulseaudio -n -F "$own/pulse.pa" --exit-idle-time=-1 --daemonize=no \
+  --log-target=file:"$own/pulse.log" &
+own_pulse=$!
+checks_track $own_pulse
+own_up() { pactl -s "unix:$own/native" info >/dev/null 2>&1; }
+ui_until 10 own_up || fail "no sound server of its own"
+start "$program" PULSE_SERVER="unix:$own/native"
+ui_until 30 shows '#32770' 'Select Device' && peek ok 'Select Device'
+if ui_until 20 shows Voxotrope Voxotrope; then
+  press_start
+  sleep 2
+  # The message box is the window called Voxotrope that is not 150 x 100.
+  box_up() {
+    local id
+    for id in $(xdotool search --onlyvisible --name '^Voxotrope$' 2>/dev/null); do
+      xdotool getwindowgeometry "$id" 2>/dev/null | grep -q 'Geometry: 150x100' || return 0
+    done
+    return 1
+  }
+  before=$(date +%s%N)
+  kill -KILL "$own_pulse"
+  wait "$own_pulse" 2>/dev/null  # reaped here, so the shell prints no notice of it
+  ui_until 10 box_up
+  took=$(( ($(date +%s%N) - before) / 1000000 ))
+  text=$(box_text)
+  [ "$text" = '"Sound capture has stopped! If your sound device was unplugged or your sound system was shut down please bring it back and restart Voxotrope!"' ] &&
+    [ $took -le 2000 ] && pass "message after $took ms" || fail "after $took ms: message $text"
+  peek ok Voxotrope
+  finish 10
+  [ "$code" = 0 ] && pass "then the program ends, code 0" || fail "after the message: '$code'"
 else
   fail "the main window did not appear"
   finish 1

@@ -9,6 +9,7 @@
 #include "fake_devices.h"
 #include "main_window.h"
 #include "resource.h"
+#include "shell_api.h"
 #include "stream.h"
 #include "windows_ui.h"
 
@@ -274,6 +275,74 @@ TEST_F(MainWindowTest, LoopRunsOneBlockStepPerCaptureEvent)
                            fake.playback.bytes.begin() + fake.playback.lastLockOffset));
 }
 
+// Windows 7's wait: any wake bit above 0xFF makes it fail at once.
+DWORD WINAPI Windows7Wait(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds, DWORD wakeMask)
+{
+    if (wakeMask & ~0xFFu) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+    return MsgWaitForMultipleObjects(count, handles, waitAll, milliseconds, wakeMask);
+}
+
+// Puts the real entry points back whatever a test does.
+struct ShellApiStandIn {
+    ShellEntryPoints saved = ShellApi;
+    ~ShellApiStandIn() { ShellApi = saved; }
+};
+
+// Regression: the loop asked to wake for the headers' QS_ALLINPUT, whose
+// touch and pointer bits Windows 7 refuses; there every wait failed and no
+// block step ever ran.
+TEST_F(MainWindowTest, WakeMaskThatWindows7RefusesStopsTheBlockSteps)
+{
+    ShellApiStandIn standIn;
+    ShellApi.wait = Windows7Wait;
+    ASSERT_NE(CreateMain(), nullptr);
+    PlayWriteCursor = 0;
+    SetEvent(Audio.events[0]);
+    PostMessageA(main, WM_COMMAND, IDC_CLOSE, 0);
+    EXPECT_EQ(RunEventLoop(), 0);
+    EXPECT_EQ(fake.playback.lastLengths[0], 8000u);  // half 0 went through
+    EXPECT_TRUE(std::equal(fake.captureRing.bytes.begin(), fake.captureRing.bytes.begin() + 8000,
+                           fake.playback.bytes.begin()));
+}
+
+// A failed GetCursorPos may leave anything in the point, as the stack held it.
+BOOL WINAPI NoCursor(LPPOINT point)
+{
+    *point = POINT{-31000, 29000};
+    return FALSE;
+}
+
+RECT OpenedMenu;
+
+void CALLBACK NoteAndCloseMenu(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND menu = FindWindowA("#32768", nullptr);
+    if (menu && IsWindowVisible(menu)) {
+        GetWindowRect(menu, &OpenedMenu);
+        EndMenu();
+    }
+}
+
+// Regression: where GetCursorPos fails (a secure desktop, a locked session)
+// the FX menu was tracked at an uninitialised point.
+TEST_F(MainWindowTest, FxMenuWithoutTheCursorPositionOpensBelowTheFxButton)
+{
+    ShellApiStandIn standIn;
+    ShellApi.cursorPos = NoCursor;
+    ASSERT_NE(CreateMain(), nullptr);
+    OpenedMenu = {};
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, NoteAndCloseMenu);
+    SendMessageA(main, WM_COMMAND, IDC_FX, 0);  // returns when the menu has closed
+    KillTimer(nullptr, timer);
+    POINT below = {105, 50};
+    ClientToScreen(main, &below);
+    EXPECT_EQ(OpenedMenu.left, below.x);
+    EXPECT_EQ(OpenedMenu.top, below.y);
+}
+
 TEST_F(MainWindowTest, TearDownStopsTheRingsShowsTheErrorThenReleasesInReverse)
 {
     DialogWatch watch;
@@ -298,6 +367,34 @@ TEST_F(MainWindowTest, TearDownStopsTheRingsShowsTheErrorThenReleasesInReverse)
     EXPECT_EQ(watch.seen[0].caption, "Voxotrope");
     EXPECT_EQ(watch.seen[0].owner, nullptr);
     EXPECT_EQ(WorkBuffers[0], nullptr);
+}
+
+void CALLBACK CloseMainWindow(HWND, UINT, UINT_PTR, DWORD)
+{
+    DestroyWindow(FindWindowA("Voxotrope", "Voxotrope"));
+}
+
+// Regression: when the sound server went away or a USB headset was unplugged
+// during streaming, the capture notifications stopped and the loop waited for
+// them for ever, showing "Stop" and playing nothing, without a word.
+TEST_F(MainWindowTest, CaptureThatStopsWhileRunningEndsWithAMessage)
+{
+    DialogWatch watch;
+    ASSERT_NE(CreateMain(), nullptr);
+    SendMessageA(main, WM_COMMAND, IDC_START, reinterpret_cast<LPARAM>(Child(IDC_START)));
+    fake.captureRing.captureCursor = 1684;  // where it stands still from now on
+    SetEvent(Audio.events[1]);         // the last notification
+    UINT_PTR lastResort = SetTimer(nullptr, 0, 4000, CloseMainWindow);
+    DWORD begun = GetTickCount();
+    EXPECT_EQ(RunEventLoop(), 0);
+    DWORD took = GetTickCount() - begun;
+    KillTimer(nullptr, lastResort);
+    ASSERT_EQ(watch.seen.size(), 1u);
+    EXPECT_EQ(watch.seen[0].text, "Sound capture has stopped! If your sound device was unplugged or your sound "
+                                  "system was shut down please bring it back and restart Voxotrope!");
+    EXPECT_GE(took, 1000u);  // well over a block period of silence first
+    EXPECT_LE(took, 2000u);
+    EXPECT_FALSE(IsWindow(main));
 }
 
 struct FailingStep {

@@ -118,6 +118,23 @@ TEST_F(FrameTest, AMoveToWhereTheWindowWasLastMovedDoesNothing)
     EXPECT_CORNER(211, 200);
 }
 
+// Regression: a panel closed after the button's release but before the next
+// move (Alt+F4) left its class dragging, and the next panel of the class
+// jumped at its first move and was dragged without the capture.
+TEST_F(FrameTest, ANewPanelStartsIdleAfterOneClosedMidDrag)
+{
+    Move(30, 40);
+    Move(40, 45);
+    SendMessageA(panel, WM_LBUTTONUP, 0, At(40, 45));
+    DestroyWindow(panel);
+    panel = OpenPanel(FxTriangle, 200, 200);
+    Move(80, 60);
+    EXPECT_CORNER(200, 200);
+    EXPECT_EQ(GetCapture(), panel);
+    Move(90, 70);  // and the new drag keeps its own grab offset
+    EXPECT_CORNER(210, 210);
+}
+
 TEST_F(FrameTest, EraseReturnsOneAndDrawsNothing)
 {
     HDC screen = GetDC(panel);

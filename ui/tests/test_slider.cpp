@@ -170,6 +170,27 @@ TEST_F(SliderTest, VolumeClicksOnNewPanelsStopAt45AndTheThumbStaysGrabbable)
     EXPECT_EQ(Value(), 9);
 }
 
+// Regression: a panel closed during a thumb drag left SliderDragActive set;
+// afterwards a press on a slider's track dragged its thumb, and the release
+// wrote a value the user never chose.
+TEST_F(SliderTest, PanelClosedMidThumbDragLeavesNoDragBehind)
+{
+    Open(FxPitch);
+    HWND pitchPanel = panel;
+    Open(FxVolume);
+    Move(4);
+    DestroyWindow(pitchPanel);  // another slider goes: this drag goes on
+    Move(10);
+    EXPECT_EQ(Thumb(), 6);
+    DestroyWindow(panel);  // Alt+F4 on the panel holding the drag
+    Open(FxVolume);
+    Move(40);  // a press on the track, below the thumb
+    Release(40);
+    EXPECT_EQ(Thumb(), 0);
+    EXPECT_EQ(Value(), 8);
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
 TEST_F(SliderTest, CtrlDuringADragLeavesTheThumbAndTheDragGoesOn)
 {
     Open(FxPitch);

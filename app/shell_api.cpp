@@ -1,0 +1,3 @@
+#include "shell_api.h"
+
+ShellEntryPoints ShellApi = {MsgWaitForMultipleObjects, GetCursorPos};

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+#include <deque>
+#include "stall_watch.h"
+
+namespace {
+
+// The device and the loop, ms by ms from the Transport's start: capture
+// delivers 441 bytes every 10 ms from `begins` until `dies`, with a
+// notification at each half, delivered at the next multiple of `bunch` ms (a
+// busy machine, a driver that bunches them). The loop checks every 200 ms and
+// handles the notifications due, but does nothing while it is held (a modal
+// loop of the system, a starved thread) from `heldFrom` to `heldTo`.
+struct Timeline {
+    const char* name;
+    DWORD begins, dies, heldFrom, heldTo, bunch;
+    DWORD stallFrom, stallBy;  // the first stall lies in this window; 0, 0: none in 20 s
+};
+
+DWORD FirstStall(const Timeline& line, DWORD origin)
+{
+    StallWatch watch = {};
+    std::deque<DWORD> due;
+    DWORD bytes = 0, lastCheck = 0;
+    for (DWORD t = 1; t <= 20000; t++) {
+        if (t >= line.begins && t < line.dies && t % 10 == 0) {
+            bytes += 441;
+            if (bytes % 8000 < 441)
+                due.push_back(line.bunch ? (t + line.bunch - 1) / line.bunch * line.bunch : t);
+        }
+        if (t >= line.heldFrom && t < line.heldTo)
+            continue;
+        for (; !due.empty() && due.front() <= t; due.pop_front())
+            StallNotified(&watch, origin + t);
+        if (t - lastCheck >= 200) {
+            lastCheck = t;
+            if (StallSeen(&watch, origin + t, bytes % 16000))
+                return t;
+        }
+    }
+    return 0;
+}
+
+const Timeline Timelines[] = {
+    // Last notification at 2910: the first check a second after it.
+    {"device gone", 0, 3000, 0, 0, 0, 3910, 4100},
+    {"busy machine", 0, ~0u, 3000, 3700, 400, 0, 0},
+    {"notifications bunched", 0, ~0u, 0, 0, 1300, 0, 0},
+    {"ten-second menu", 0, ~0u, 2000, 12000, 0, 0, 0},
+    // The notification from before the end is handled when the menu closes.
+    {"device gone during a menu", 0, 5000, 2000, 12000, 0, 12500, 13200},
+    {"device slow to begin", 1900, ~0u, 0, 0, 0, 0, 0},
+    {"device that never begins", 30000, ~0u, 0, 0, 0, 5000, 5200},
+};
+
+TEST(StallWatch, SeesStoppedCaptureAndNothingElse)
+{
+    for (const Timeline& line : Timelines)
+        for (DWORD origin : {0u, 0xFFFFF000u}) {  // and across the tick counter's wrap
+            DWORD stall = FirstStall(line, origin);
+            if (line.stallBy == 0) {
+                EXPECT_EQ(stall, 0u) << line.name;
+            } else {
+                EXPECT_GE(stall, line.stallFrom) << line.name;
+                EXPECT_LE(stall, line.stallBy) << line.name;
+            }
+        }
+    // After a long gap the ring may stand where it stood by chance.
+    StallWatch watch = {};
+    StallNotified(&watch, 0);
+    EXPECT_FALSE(StallSeen(&watch, 100, 5000));
+    EXPECT_FALSE(StallSeen(&watch, 10100, 5000));
+}
+
+}  // namespace
