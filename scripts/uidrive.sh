@@ -170,11 +170,13 @@ ui_slider() {
   xdotool mousemove --window "$panel" 25 "$y" 2>/dev/null; sleep 0.1
   xdotool mousedown 1 2>/dev/null; sleep 0.1
   xdotool mousemove --window "$panel" 25 $(( y + 1 )) 2>/dev/null; sleep 0.1   # grabs
-  local step=1 at=$(( y + 1 )) end=$(( 35 + target + 5 ))
-  [ "$end" -lt "$y" ] && step=-1
-  while [ "$at" -ne "$end" ]; do
-    at=$(( at + step ))
-    xdotool mousemove --window "$panel" 25 "$at" 2>/dev/null
+  # Row by row from there to the release row, which may be the grab row
+  # itself (the value stays): the direction counts from where the pointer
+  # is, and seq walks a finite range.
+  local at=$(( y + 1 )) end=$(( 35 + target + 5 )) step=1 row
+  [ "$end" -lt "$at" ] && step=-1
+  for row in $(seq $(( at + step )) $step "$end"); do
+    xdotool mousemove --window "$panel" 25 "$row" 2>/dev/null
     sleep 0.02
   done
   sleep 0.1
