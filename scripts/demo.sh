@@ -67,7 +67,9 @@ done
 [ ${#plan[@]} -gt 0 ] || { echo "demo: no setting given" >&2; exit 2; }
 
 [ -f "$exe" ] || { echo "demo: no program at $exe (scripts/run.sh --demo builds it)" >&2; exit 1; }
-for tool in wine xdotool import convert espeak-ng sox paplay parec pactl; do
+. "$top/scripts/wine.sh"
+wine_available || { echo "demo: Wine is missing (scripts/deps.sh demo installs it)" >&2; exit 1; }
+for tool in xdotool import convert espeak-ng sox paplay parec pactl; do
   command -v $tool >/dev/null || { echo "demo: $tool is missing (scripts/deps.sh demo installs it)" >&2; exit 1; }
 done
 mkdir -p "$out"
