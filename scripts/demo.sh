@@ -153,11 +153,14 @@ for entry in "${plan[@]}"; do
   ui_park
   sleep 0.6  # what was played before the setting changed has passed
   mark=$(stat -c %s "$work/speaker.raw")
-  paplay -d "$feed" "$work/phrase.wav"
+  # A sound server that stalls would hold paplay for ever.
+  timeout 60 paplay -d "$feed" "$work/phrase.wav" || { echo "demo: the phrase could not be played" >&2; exit 1; }
   sleep 0.7  # about 0.3 s through the program, the rest through the servers
   end=$(stat -c %s "$work/speaker.raw")
   mark=$(( mark / 2 * 2 )) end=$(( end / 2 * 2 ))
-  tail -c +$(( mark + 1 )) "$work/speaker.raw" | head -c $(( end - mark )) >"$work/$name.raw"
+  # head first: tail reads to the end of what it is given, so no part of
+  # the pipe is cut off early, which under pipefail would end the demo.
+  head -c "$end" "$work/speaker.raw" | tail -c +$(( mark + 1 )) >"$work/$name.raw"
   sox -t raw -r 22050 -c 1 -b 16 -e signed-integer -L "$work/$name.raw" "$out/$name.wav"
   echo "  $name: $out/$name.wav"
 done
