@@ -20,6 +20,10 @@ phrase_text="Hello, this is Voxotrope. Listen how my voice changes as I speak."
 # The Volume setting of the demo when none is given: 20 eighths, 2.5 times,
 # which the phrase (fed 12 dB below full scale) takes without clipping much.
 default_volume=20
+# Where the panels go: a lone panel right above the main window at (350,
+# 300); several in two rows above it, so that none hides another.
+declare -A panel_at=([pitch]="110 80" [volume]="270 80" [triangle]="430 80" [am]="590 80"
+                     [reverse]="190 190" [crazy]="350 190" [deeper]="510 190")
 
 usage() { sed -n '2,12s/^# \{0,1\}//p' "$0"; }
 while [ $# -gt 0 ]; do
@@ -141,16 +145,18 @@ pitch=2 volume=8
 for entry in "${plan[@]}"; do
   name=${entry%%|*}
   ui_close_all
-  for item in ${entry#*|}; do
+  items=(${entry#*|})
+  for item in "${items[@]}"; do
     effect=${item%%=*} value=${item#*=}
     ui_open "$effect"
+    if [ ${#items[@]} -eq 1 ]; then ui_move "$effect" 350 190; else ui_move "$effect" ${panel_at[$effect]}; fi
     case $effect in
       pitch) [ "$value" -ne $pitch ] && ui_slider pitch $pitch "$value" && pitch=$value ;;
       volume) ui_slider volume $volume "$value"; volume=$value ;;
     esac
   done
+  ui_park  # also hides the slider's tooltip
   ui_shot "$out/$name.png"
-  ui_park
   sleep 0.6  # what was played before the setting changed has passed
   mark=$(stat -c %s "$work/speaker.raw")
   # A sound server that stalls would hold paplay for ever.

@@ -11,6 +11,7 @@
 #                            (UI_DIALOG_SHOT=FILE: a screenshot of the dialog)
 #   ui_open EFFECT           opens a panel from the FX menu (ui_panel[EFFECT])
 #   ui_close EFFECT          presses its X
+#   ui_move EFFECT X Y       drags its panel to X, Y on the screen
 #   ui_slider EFFECT FROM TO moves the Pitch or Volume thumb to a new value
 #   ui_transport             presses Start/Stop
 #   ui_shot FILE             the program's windows, cropped from the screen
@@ -145,6 +146,24 @@ ui_close() {
   [ -n "$panel" ] || return 0
   ui_click "$panel" 145 5
   unset "ui_panel[$1]"
+}
+
+# The first move after the press on a panel's background takes the grab
+# offset, from then on the panel follows the cursor at that offset; the drag
+# ends at the first move after the release.
+ui_move() {
+  local panel=${ui_panel[$1]:-} WINDOW X Y WIDTH HEIGHT SCREEN i
+  [ -n "$panel" ] || return 1
+  eval "$(xdotool getwindowgeometry --shell "$panel" 2>/dev/null)"
+  local x0=$(( X + 81 )) y0=$(( Y + 20 )) x1=$(( $2 + 81 )) y1=$(( $3 + 20 ))
+  xdotool mousemove $(( x0 - 1 )) "$y0" 2>/dev/null; sleep 0.05
+  xdotool mousedown 1 2>/dev/null; sleep 0.1
+  for i in $(seq 0 10); do
+    xdotool mousemove $(( x0 + (x1 - x0) * i / 10 )) $(( y0 + (y1 - y0) * i / 10 )) 2>/dev/null
+    sleep 0.05
+  done
+  xdotool mouseup 1 2>/dev/null; sleep 0.1
+  xdotool mousemove $(( x1 + 1 )) "$y1" 2>/dev/null; sleep 0.2
 }
 
 ui_close_all() {
