@@ -44,4 +44,5 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Creating the Wine prefix $WINEPREFIX (once)"
   wineboot -i >/dev/null 2>&1
 fi
-exec wine "$build/voxotrope.exe" "$@"
+# exec takes no shell function: the loader by name, as scripts/wine.sh found it.
+exec "${WINELOADER:-wine}" "$build/voxotrope.exe" "$@"
