@@ -21,7 +21,8 @@ checks_need_sandbox() {
   fi
   local tool
   for tool in "$@"; do
-    command -v "$tool" >/dev/null || { echo "no $tool: skipped"; exit 77; }
+    if [ "$tool" = wine ]; then wine_available; else command -v "$tool" >/dev/null; fi ||
+      { echo "no $tool: skipped"; exit 77; }
   done
 }
 

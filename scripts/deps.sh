@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing for building, running or
-# testing. Usage: deps.sh run|demo|install|test
+# testing. Usage: deps.sh run|demo|install|page|test
 set -euo pipefail
 
 run_packages=(cmake ninja-build g++ mingw-w64 wine wine64 xvfb pulseaudio pulseaudio-utils)
@@ -9,11 +9,14 @@ test_packages=("${run_packages[@]}" googletest libgtest-dev libbenchmark-dev lib
 
 demo_packages=("${run_packages[@]}" xdotool imagemagick espeak-ng sox)
 install_packages=("${run_packages[@]}" icoutils)
+# For tools/demo-page-shot.sh only: the demo's page seen in a browser.
+page_packages=(chromium imagemagick)
 
 case "${1:-test}" in
   run) wanted=("${run_packages[@]}") ;;
   demo) wanted=("${demo_packages[@]}") ;;
   install) wanted=("${install_packages[@]}") ;;
+  page) wanted=("${page_packages[@]}") ;;
   *) wanted=("${test_packages[@]}") ;;
 esac
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the program and runs it under Wine on this desktop: it records the
 # default microphone and plays the changed voice on the output chosen in its
-# first dialog. Installs what is missing first.
+# first dialog. Installs what is missing first. Without a desktop session it
+# runs the recorded demo on a virtual display and virtual sound devices.
 #
 #   run.sh                       build and run
 #   run.sh --demo [OPTIONS]      build and run the recorded demo (scripts/demo.sh)
@@ -16,8 +17,13 @@ case "${1:-}" in
   --demo) mode=demo; shift ;;
   --install) mode=install; shift ;;
   --uninstall) exec "$top/scripts/install.sh" uninstall "${1:-$HOME/.local}" ;;
-  -h|--help) sed -n '2,10s/^# \{0,1\}//p' "$0"; exit 0 ;;
+  -h|--help) sed -n '2,11s/^# \{0,1\}//p' "$0"; exit 0 ;;
 esac
+if [ $mode = run ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No desktop session here (DISPLAY is not set): running the demo on a virtual display and virtual sound devices instead."
+  mode=demo
+  set --
+fi
 "$top/scripts/deps.sh" "$mode"
 
 build=$top/build/release
@@ -30,11 +36,6 @@ case $mode in
   install) exec "$top/scripts/install.sh" install "${1:-$HOME/.local}" "$build/voxotrope.exe" ;;
 esac
 
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No desktop session here (DISPLAY is not set): the program needs one to show its windows." >&2
-  echo "scripts/run.sh --demo runs it on a virtual display and sound devices instead." >&2
-  exit 1
-fi
 . "$top/scripts/wine.sh"
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -43,4 +44,5 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Creating the Wine prefix $WINEPREFIX (once)"
   wineboot -i >/dev/null 2>&1
 fi
-exec wine "$build/voxotrope.exe" "$@"
+# exec takes no shell function: the loader by name, as scripts/wine.sh found it.
+exec "${WINELOADER:-wine}" "$build/voxotrope.exe" "$@"

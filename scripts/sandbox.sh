@@ -33,8 +33,8 @@ sandbox_start() {
 
   cat >"$SANDBOX_ROOT/pulse.pa" <<PA
 load-module module-native-protocol-unix auth-anonymous=1
-load-module module-null-sink sink_name=mic rate=22050 channels=1 format=s16le
-load-module module-pipe-sink sink_name=speaker file=$SANDBOX_FIFO rate=22050 channels=1 format=s16le use_system_clock_for_timing=yes
+load-module module-null-sink sink_name=mic rate=22050 channels=1 format=s16le sink_properties=device.description=Microphone
+load-module module-pipe-sink sink_name=speaker file=$SANDBOX_FIFO rate=22050 channels=1 format=s16le use_system_clock_for_timing=yes sink_properties=device.description=Speakers
 set-default-source mic.monitor
 set-default-sink speaker
 PA

@@ -25,6 +25,14 @@ build() {  # build DIR CMAKE-ARGS...
   cmake -S "$top" -B "$dir" -G Ninja "$@" >/dev/null && cmake --build "$dir" -j "$jobs"
 }
 
+# No script removes a package: no apt-get remove, purge or autoremove, and
+# no name ending in "-" (apt-get install's removal) on an apt-get line or in
+# deps.sh's lists.
+no_removals() {
+  ! grep -rnE --include='*.sh' --exclude-dir=build --exclude-dir=.git \
+    '^[^#]*(apt-get|_packages=).*( (remove|purge|autoremove)([[:space:]]|$)|[[:alnum:]+.]-([[:space:]"'"'"')]|$))' "$top"
+}
+step "no package removals" no_removals
 step "native build" build build/native
 step "native tests" ctest --test-dir build/native --output-on-failure
 # The sanitizer build also runs the effects' plain C++ kernels, which the

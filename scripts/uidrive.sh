@@ -11,6 +11,7 @@
 #                            (UI_DIALOG_SHOT=FILE: a screenshot of the dialog)
 #   ui_open EFFECT           opens a panel from the FX menu (ui_panel[EFFECT])
 #   ui_close EFFECT          presses its X
+#   ui_move EFFECT X Y       drags its panel to X, Y on the screen
 #   ui_slider EFFECT FROM TO moves the Pitch or Volume thumb to a new value
 #   ui_transport             presses Start/Stop
 #   ui_shot FILE             the program's windows, cropped from the screen
@@ -147,6 +148,24 @@ ui_close() {
   unset "ui_panel[$1]"
 }
 
+# The first move after the press on a panel's background takes the grab
+# offset, from then on the panel follows the cursor at that offset; the drag
+# ends at the first move after the release.
+ui_move() {
+  local panel=${ui_panel[$1]:-} WINDOW X Y WIDTH HEIGHT SCREEN i
+  [ -n "$panel" ] || return 1
+  eval "$(xdotool getwindowgeometry --shell "$panel" 2>/dev/null)"
+  local x0=$(( X + 81 )) y0=$(( Y + 20 )) x1=$(( $2 + 81 )) y1=$(( $3 + 20 ))
+  xdotool mousemove $(( x0 - 1 )) "$y0" 2>/dev/null; sleep 0.05
+  xdotool mousedown 1 2>/dev/null; sleep 0.1
+  for i in $(seq 0 10); do
+    xdotool mousemove $(( x0 + (x1 - x0) * i / 10 )) $(( y0 + (y1 - y0) * i / 10 )) 2>/dev/null
+    sleep 0.05
+  done
+  xdotool mouseup 1 2>/dev/null; sleep 0.1
+  xdotool mousemove $(( x1 + 1 )) "$y1" 2>/dev/null; sleep 0.2
+}
+
 ui_close_all() {
   local effect
   for effect in "${!ui_panel[@]}"; do ui_close "$effect"; done
@@ -170,11 +189,13 @@ ui_slider() {
   xdotool mousemove --window "$panel" 25 "$y" 2>/dev/null; sleep 0.1
   xdotool mousedown 1 2>/dev/null; sleep 0.1
   xdotool mousemove --window "$panel" 25 $(( y + 1 )) 2>/dev/null; sleep 0.1   # grabs
-  local step=1 at=$(( y + 1 )) end=$(( 35 + target + 5 ))
-  [ "$end" -lt "$y" ] && step=-1
-  while [ "$at" -ne "$end" ]; do
-    at=$(( at + step ))
-    xdotool mousemove --window "$panel" 25 "$at" 2>/dev/null
+  # Row by row from there to the release row, which may be the grab row
+  # itself (the value stays): the direction counts from where the pointer
+  # is, and seq walks a finite range.
+  local at=$(( y + 1 )) end=$(( 35 + target + 5 )) step=1 row
+  [ "$end" -lt "$at" ] && step=-1
+  for row in $(seq $(( at + step )) $step "$end"); do
+    xdotool mousemove --window "$panel" 25 "$row" 2>/dev/null
     sleep 0.02
   done
   sleep 0.1

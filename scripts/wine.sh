@@ -6,6 +6,8 @@
 #
 #   wine ARGS...       the 64-bit loader: `wine PROGRAM.exe`, `wine reg ...`
 #   wineboot ARGS...   `wine wineboot ARGS...`
+#   wine_available     true when a Wine is installed (once this file is
+#                      sourced, `command -v wine` finds the function instead)
 
 wine_find_loader() {
   local candidate
@@ -23,3 +25,4 @@ else
 fi
 wine() { "${WINELOADER:-wine}" "$@"; }
 wineboot() { wine wineboot "$@"; }
+wine_available() { [ -n "${WINELOADER:-}" ] || type -P wine >/dev/null; }

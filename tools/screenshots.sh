@@ -21,6 +21,7 @@ done
 
 export WINEPREFIX=$build/wineprefix
 . "$top/scripts/sandbox.sh"
+wine_available || { echo "screenshots: Wine is missing" >&2; exit 1; }
 work=$(mktemp -d)
 program=""
 # Wine draws the captions itself for this program only (there is no window

@@ -63,6 +63,9 @@ if ui_until 30 shows '#32770' 'Select Device'; then
   items=$(grep -c '^  item' "$work/dialog.txt")
   first=$(grep -m1 '^  item' "$work/dialog.txt")
   [ "$items" -eq 4 ] && pass "four outputs listed" || fail "$items outputs listed: $(cat "$work/dialog.txt")"
+  # The sandbox's sinks by their descriptions, not by a FIFO's path.
+  grep -q '^  item.* "Speakers"$' "$work/dialog.txt" && grep -q '^  item.* "Microphone"$' "$work/dialog.txt" &&
+    pass "\"Speakers\" and \"Microphone\" listed" || fail "device names: $(grep '^  item' "$work/dialog.txt")"
   [[ $first == '  item* "Primary Sound Driver"' ]] && pass "the first entry is selected" || fail "first entry: $first"
   peek cancel 'Select Device'
   boxes=0

@@ -15,10 +15,11 @@ if [ -z "${DISPLAY:-}" ] || [ -z "${SANDBOX_FIFO:-}" ] || ! pactl info >/dev/nul
   echo "no sandbox: skipped"
   exit $skip
 fi
-for tool in xdotool sox paplay parec import wine; do
+. "$top/scripts/uidrive.sh"
+wine_available || { echo "no wine: skipped"; exit $skip; }
+for tool in xdotool sox paplay parec import; do
   command -v $tool >/dev/null || { echo "no $tool: skipped"; exit $skip; }
 done
-. "$top/scripts/uidrive.sh"
 
 rm -rf "$work"
 mkdir -p "$work"
