@@ -2,6 +2,7 @@
 """Figures from the block-step trace of voxotrope-trace.exe (VOXOTROPE_TRACE).
 
   trace_report.py TRACE [SECONDS]
+  trace_report.py --line TRACE        the main figures on one line
 
 Prints the capture and playback clock rates and their drift, the jitter of
 the block steps and how late each step came after its half was complete,
@@ -45,7 +46,27 @@ def spread(values, unit=""):
     return "min %.1f, median %.1f, p99 %.1f, max %.1f%s" % (v[0], pick(0.5), pick(0.99), v[-1], unit)
 
 
+def one_line(rows):
+    moves = [((rows[i][6] - rows[i - 1][6] - HALF + RING // 2) % RING - RING // 2) / 2 / RATE * 1000
+             for i in range(1, len(rows)) if rows[i][7] == 2 and not rows[i][8] and not rows[i - 1][8]]
+    played = [r for r in rows if not r[8]]
+    t = [r[0] / 1e6 for r in played]
+    capture = unwrap(t, [r[2] for r in played])
+    play = unwrap(t, [r[4] for r in played])
+    drift = 100 * ((play[-1] - play[0]) / (capture[-1] - capture[0]) - 1)
+    unsafe = sum(1 for r in played if (r[6] - r[5]) % RING > RING - HALF or (r[6] - r[4]) % RING > RING - HALF)
+    text = "corrections %d" % len([r for r in rows if r[7] == 2])
+    if moves:
+        text += " (%.0f to %+.0f ms)" % (min(moves), max(moves))
+    return text + ", skipped halves %d, unsafe blocks %d, playback %+.3f %% against capture" % (
+        sum(r[8] for r in rows), unsafe, drift)
+
+
 def main():
+    if sys.argv[1] == "--line":
+        rows = load(sys.argv[2])
+        print(one_line(rows) if len(rows) > 2 else "no trace")
+        return 0
     rows = load(sys.argv[1])
     window = float(sys.argv[2]) if len(sys.argv) > 2 else 0
     played = [r for r in rows if not r[8]]

@@ -42,15 +42,26 @@ static void WriteStep(const BlockStepRecord& step)
     }
 }
 
+// Opens a file named by a Windows path or, under Wine, by a Unix one (drive
+// Z: is the Unix root there).
+static FILE* OpenFile(const char* path, const char* mode)
+{
+    if (path[0] != '/')
+        return fopen(path, mode);
+    char windowsPath[MAX_PATH];
+    snprintf(windowsPath, sizeof windowsPath, "Z:%s", path);
+    return fopen(windowsPath, mode);
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     const char* path = getenv("VOXOTROPE_TRACE");
-    if (path && (Trace = fopen(path, "w"))) {
+    if (path && (Trace = OpenFile(path, "w"))) {
         fprintf(Trace, "unix_us half capture_pos capture_read play write position anchor skipped\n");
         BlockStepTrace = WriteStep;
         const char* blocks = getenv("VOXOTROPE_TRACE_BLOCKS");
         if (blocks)
-            Blocks = fopen(blocks, "wb");
+            Blocks = OpenFile(blocks, "wb");
     }
     return VoxotropeMain(instance, nullptr, SkipProgramName(GetCommandLineA()), SW_SHOWNORMAL);
 }
