@@ -19,7 +19,8 @@
 # the sampling period, SOAK_OUT the folder for the figures (build/soak),
 # SOAK_EFFECTS the panels of the effects run (all seven; keep deeper, the
 # exact check relies on it), SOAK_BUSY the number of CPU-bound processes
-# that run beside the program (0). The program gets VOXOTROPE_TRACE naming
+# that run beside the program (0), SOAK_ENV VAR=VALUE words for the program
+# (an environment setting to try). The program gets VOXOTROPE_TRACE naming
 # OUT/CHAIN.trace (a traced build writes its block steps there); with
 # SOAK_TRACE_SUMMARY set to a command, that command is run on the file and
 # its one line of output joins the figures.
@@ -92,10 +93,15 @@ run() {  # run passthrough|effects
   fi
   $python "$top/bench/signal.py" $signal | pacat -d mic --raw --rate=22050 --channels=1 --format=s16le &
   pids+=($!)
-  cat "$SANDBOX_FIFO" >"$speaker" &
+  # The speaker's pipe enlarged to 1 MiB: PipeWire drops what does not fit
+  # while the reader waits for the CPU.
+  $python -c $'import fcntl, os, sys\nfd = os.open(sys.argv[1], os.O_RDONLY)\nfcntl.fcntl(fd, 1031, 1 << 20)\nout = open(sys.argv[2], "wb", 0)\nwhile True:\n    out.write(os.read(fd, 1 << 16))' \
+    "$SANDBOX_FIFO" "$speaker" &
   pids+=($!)
   rm -f "$log.trace"
-  VOXOTROPE_TRACE=$log.trace ui_start "$exe" "$log.program.log" || { finish; return 1; }
+  # shellcheck disable=SC2086
+  ui_launch "$log.program.log" "" env VOXOTROPE_TRACE="$log.trace" ${SOAK_ENV:-} "${WINELOADER:-wine}" "$exe" ||
+    { finish; return 1; }
   ui_transport  # Start, before any panel can cover the button
   if [ "$chain" = effects ]; then
     local effect
