@@ -173,24 +173,27 @@ def effects(samples, start):
             moved_at.append(b)
         parity = now
     # Stale replays: runs of data equal to those a ring length before.
-    stale = []
+    stale = []  # [first sample, data samples]
     run = 0
     for i in range(start + RING, len(samples)):
         if samples[i] == samples[i - RING] and samples[i] not in (0, -1):
             run += 1
             if run == 40:  # 40 equal data samples: 80 samples (3.6 ms) with Deeper's fill
-                stale.append(i)
-        else:
+                stale.append([i, 0])
+            if run >= 40:
+                stale[-1][1] = run
+        elif samples[i] not in (0, -1):
             run = 0
     seconds = (len(samples) - start) / RATE
     print("effects: %.1f s checked, %d silent blocks, %d stale replays, "
           "%d odd moves of the playback position" % (seconds, quiet, len(stale), moves))
     for i in moved_at[:10]:
         print("  moved near %s" % where(i, start))
-    for i in stale[:10]:
-        print("  stale stretch at %s" % where(i, start))
+    for i, n in stale[:10]:
+        print("  stale stretch at %s: %.1f ms" % (where(i, start), ms(2 * n)))
     figures(seconds="%.1f" % seconds, wrong_pass=len(stale),
-            first_wrong_s="%.1f" % ((stale[0] - start) / RATE) if stale else "-",
+            wrong_pass_ms="%.0f" % ms(2 * sum(n for _, n in stale)),
+            first_wrong_s="%.1f" % ((stale[0][0] - start) / RATE) if stale else "-",
             silent_blocks=quiet, odd_moves=moves)
     return not quiet and not stale
 

@@ -48,11 +48,14 @@ for server in ${MATRIX_SERVERS:-pulseaudio pipewire}; do
         [ "$rate" != 22050 ] && devices="$rate Hz stereo"
         if [ -f "$summary" ] && grep -q '^figures: ' "$summary"; then
           corrections=$(sed -n 's/^trace: //p' "$summary" | head -n 1)
-          printf '| %s | %s | %s | %s | %s s | %s, %s ms (%s s) | %s, %s ms (%s) | %s | %s | %s | %s %% |\n' \
+          # The effects make quiet stretches of their own: only silent
+          # blocks count there.
+          silences="$(value silences "$summary"), $(value silence_ms "$summary") ms ($(value inserted "$summary"))"
+          [ "$chain" = effects ] && silences=-
+          printf '| %s | %s | %s | %s | %s s | %s, %s ms (%s s) | %s | %s | %s | %s | %s %% |\n' \
             "$server" "$devices" "$load" "$chain" "$(value seconds "$summary")" \
             "$(value wrong_pass "$summary")" "$(value wrong_pass_ms "$summary")" \
-            "$(value first_wrong_s "$summary")" "$(value silences "$summary")" \
-            "$(value silence_ms "$summary")" "$(value inserted "$summary")" \
+            "$(value first_wrong_s "$summary")" "$silences" \
             "$(value slips "$summary")" "$(value silent_blocks "$summary")" \
             "${corrections:--}" "$(value cpu "$summary")" >>"$table"
         else
