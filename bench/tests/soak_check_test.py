@@ -105,6 +105,17 @@ class SoakCheck(unittest.TestCase):
         self.assertEqual((code, figures["wrong_pass"], figures["silences"]), (0, "0", "0"), text)
         self.expect_faults(self.check("noise", faults(clean), 48000, 2, resample=True), 383)
 
+    def test_effects_stale_through_deepers_fill(self):
+        # Deeper leaves every second sample 0 or -1; those samples once reset
+        # the count of equal data, so no stale stretch was ever seen.
+        x = self.noise()
+        x[1::2] = 0
+        code, figures, text = self.check("effects", x)
+        self.assertEqual((code, figures["wrong_pass"]), (0, "0"), text)
+        a = at(5); x[a:a + 200] = x[a - RING:a - RING + 200]
+        code, figures, text = self.check("effects", x)
+        self.assertEqual((code, figures["wrong_pass"], figures["first_wrong_s"]), (1, "1", "5.0"), text)
+
     def test_noise_effects_resampled(self):
         # A stand-in for the chain: Deeper's every second sample zeroed, and
         # a squaring that no resampler undoes; then a ring replayed and a
