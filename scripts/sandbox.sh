@@ -95,17 +95,10 @@ PA
 
 sandbox_pulseaudio() {
   local root=$1
-  # At 48000 Hz the server's own default rate is set too, or it would move an
-  # idle device to 44100 Hz for a 22050 Hz stream.
-  if [ "$SANDBOX_RATE" != 22050 ]; then
-    printf 'default-sample-rate = %s\nalternate-sample-rate = %s\n' "$SANDBOX_RATE" "$SANDBOX_RATE" >"$root/daemon.conf"
-    export PULSE_CONFIG=$root/daemon.conf
-  fi
   pulseaudio -n -F "$root/pulse.pa" --exit-idle-time=-1 --daemonize=no \
     --log-target=file:"$root/pulse.log" &
   sandbox_server_pid=$!
   sandbox_sound_pids+=($!)
-  unset PULSE_CONFIG
   for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   pactl info >/dev/null 2>&1 || { echo "PulseAudio did not start" >&2; return 1; }
 }
