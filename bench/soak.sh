@@ -2,18 +2,31 @@
 # A long streaming run of the real program under Wine, in a sandbox of its
 # own: a test signal (bench/signal.py) goes into the virtual microphone,
 # what the program plays is kept and checked (bench/soak_check.py), and the
-# program's memory, file descriptors and threads are sampled every few
-# seconds. Once with no effect and a counter (every sample must come back in
-# order), once with all seven and two tones (whole blocks, no stale replays,
-# no silent block).
+# program's memory, file descriptors, threads and CPU time are sampled every
+# few seconds. Once with no effect, once with all seven effects.
 #
 #   bench/soak.sh [passthrough|effects|both] [PROGRAM.exe]
+#
+# The sandbox's variables choose the sound server and the devices
+# (scripts/sandbox.sh: SANDBOX_SERVER=pulseaudio|pipewire,
+# SANDBOX_RATE=22050|48000). On 22050 Hz devices nothing resamples and the
+# checks are exact: with no effect a counter (every sample must come back, in
+# order), with all seven two tones (whole blocks, no stale replays, no silent
+# block). Where the server converts, both runs use noise whose every stretch
+# is unique, and the check finds each piece of what came back in it.
 #
 # SOAK_SECONDS (default 600) is the length of each run, SOAK_INTERVAL (5)
 # the sampling period, SOAK_OUT the folder for the figures (build/soak),
 # SOAK_EFFECTS the panels of the effects run (all seven; keep deeper, the
-# check relies on it).
-# Run on demand; not part of scripts/test.sh.
+# exact check relies on it), SOAK_BUSY the number of CPU-bound processes
+# that run beside the program (0), SOAK_ENV VAR=VALUE words for the program
+# (an environment setting to try). The program gets VOXOTROPE_TRACE naming
+# OUT/CHAIN.trace (a traced build writes its block steps there); with
+# SOAK_TRACE_SUMMARY set to a command, that command is run on the file and
+# its one line of output joins the figures.
+# The line "figures: key=value ..." of OUT/CHAIN.summary is for
+# bench/soak_matrix.sh. Run on demand; scripts/test.sh runs a 60 s
+# passthrough (audio/tests/streaming_test.sh).
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 chains=${1:-both}
@@ -21,7 +34,11 @@ exe=${2:-$top/build/win64/voxotrope.exe}
 seconds=${SOAK_SECONDS:-600}
 interval=${SOAK_INTERVAL:-5}
 out=${SOAK_OUT:-$top/build/soak}
+busy=${SOAK_BUSY:-0}
 settle=4  # seconds after Start before the check begins: the clicks re-anchor playback
+# The analysis of resampled sound needs numpy (python3-numpy).
+python=python3
+python3 -c 'import numpy' 2>/dev/null || python=/usr/bin/python3
 [ -f "$exe" ] || { echo "soak: no $exe (cmake --build build/win64 --target voxotrope)" >&2; exit 1; }
 mkdir -p "$out"
 # A prefix of the bench scripts' own: a prefix has one wineserver, which must
@@ -58,18 +75,33 @@ figures() {
     }' "$1"
 }
 
+# ticks PID: user + system time of a process, in clock ticks.
+ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null; }
+
 run() {  # run passthrough|effects
   local chain=$1 log=$out/$1 speaker
-  echo "=== $chain: $seconds s"
+  echo "=== $chain: $seconds s, ${SANDBOX_SERVER:-pulseaudio} at ${SANDBOX_RATE:-22050} Hz, $busy busy process(es)"
   sandbox_start "$root/$chain" >/dev/null || return 1
   speaker=$root/$chain/speaker.raw
-  local signal=ramp
-  [ "$chain" = effects ] && signal=tones
-  python3 "$top/bench/signal.py" $signal | pacat -d mic --raw --rate=22050 --channels=1 --format=s16le &
+  local signal mode
+  if [ "$SANDBOX_RATE" = 22050 ]; then
+    signal=ramp mode=$chain
+    [ "$chain" = effects ] && signal=tones
+  else
+    signal=noise mode=noise
+    [ "$chain" = effects ] && mode=noise-effects
+  fi
+  $python "$top/bench/signal.py" $signal | pacat -d mic --raw --rate=22050 --channels=1 --format=s16le &
   pids+=($!)
-  cat "$SANDBOX_FIFO" >"$speaker" &
+  # The speaker's pipe enlarged to 1 MiB: PipeWire drops what does not fit
+  # while the reader waits for the CPU.
+  $python -c $'import fcntl, os, sys\nfd = os.open(sys.argv[1], os.O_RDONLY)\nfcntl.fcntl(fd, 1031, 1 << 20)\nout = open(sys.argv[2], "wb", 0)\nwhile True:\n    out.write(os.read(fd, 1 << 16))' \
+    "$SANDBOX_FIFO" "$speaker" &
   pids+=($!)
-  ui_start "$exe" "$log.program.log" || { finish; return 1; }
+  rm -f "$log.trace"
+  # shellcheck disable=SC2086
+  ui_launch "$log.program.log" "" env VOXOTROPE_TRACE="$log.trace" ${SOAK_ENV:-} "${WINELOADER:-wine}" "$exe" ||
+    { finish; return 1; }
   ui_transport  # Start, before any panel can cover the button
   if [ "$chain" = effects ]; then
     local effect
@@ -77,25 +109,39 @@ run() {  # run passthrough|effects
   fi
   ui_shot "$log.png"
   ui_park
+  local i
+  for (( i = 0; i < busy; i++ )); do
+    bash -c 'while :; do :; done' &
+    pids+=($!)
+  done
   sleep $settle
-  local mark begin now
+  local mark begin now cpu_begin program
+  program=$(ui_process)
   mark=$(stat -c %s "$speaker")
   begin=$(date +%s)
+  cpu_begin=$(ticks "$program")
   echo "seconds vmrss_kb fds threads speaker_bytes" >"$log.samples"
   while :; do
     now=$(( $(date +%s) - begin ))
     ui_alive || { echo "soak: the program died after $now s" | tee -a "$log.summary"; break; }
-    echo "$now $(awk '/^VmRSS/ { print $2 }' /proc/$ui_pid/status) $(ls /proc/$ui_pid/fd | wc -l)" \
-         "$(awk '/^Threads/ { print $2 }' /proc/$ui_pid/status) $(stat -c %s "$speaker")" >>"$log.samples"
+    echo "$now $(awk '/^VmRSS/ { print $2 }' /proc/$program/status) $(ls /proc/$program/fd | wc -l)" \
+         "$(awk '/^Threads/ { print $2 }' /proc/$program/status) $(stat -c %s "$speaker")" >>"$log.samples"
     [ $now -ge "$seconds" ] && break
     sleep "$interval"
   done
-  local end
+  local end cpu frame=$(( 2 * SANDBOX_CHANNELS ))
   end=$(stat -c %s "$speaker")
-  tail -c +$(( mark / 2 * 2 + 1 )) "$speaker" | head -c $(( (end - mark) / 2 * 2 )) >"$log.raw"
+  cpu=$(awk -v a="$cpu_begin" -v b="$(ticks "$program")" -v hz="$(getconf CLK_TCK)" -v s="$now" \
+    'BEGIN { if (b == "" || s <= 0) print "?"; else printf "%.1f", 100 * (b - a) / hz / s }')
+  tail -c +$(( mark / frame * frame + 1 )) "$speaker" | head -c $(( (end - mark) / frame * frame )) >"$log.raw"
   {
-    python3 "$top/bench/soak_check.py" "$chain" "$log.raw"
+    $python "$top/bench/soak_check.py" "$mode" "$log.raw" "$SANDBOX_RATE" "$SANDBOX_CHANNELS" |
+      sed "s/^figures: .*/& cpu=$cpu/"
     figures "$log.samples"
+    echo "  CPU: $cpu % of one core"
+    if [ -s "$log.trace" ] && [ -n "${SOAK_TRACE_SUMMARY:-}" ]; then
+      echo "trace: $($SOAK_TRACE_SUMMARY "$log.trace" | head -n 1)"
+    fi
   } | tee "$log.summary"
   cp "$root/$chain/pulse.log" "$log.pulse.log" 2>/dev/null
   ui_alive && { ui_close_all; ui_transport; ui_quit || echo "soak: the program did not end at X" | tee -a "$log.summary"; }

@@ -32,7 +32,7 @@ trap finish EXIT
 trap 'exit 1' INT TERM
 
 sandbox_start "$root" >/dev/null || exit 1
-pulse=${sandbox_pids[1]}
+pulse=$sandbox_server_pid
 sox -n -r 22050 -c 1 -b 16 "$root/tone.wav" synth 60 sine 441 vol 0.5
 paplay -d mic "$root/tone.wav" &
 pids+=($!)

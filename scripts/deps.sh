@@ -5,7 +5,8 @@ set -euo pipefail
 
 run_packages=(cmake ninja-build g++ mingw-w64 wine wine64 xvfb pulseaudio pulseaudio-utils)
 test_packages=("${run_packages[@]}" googletest libgtest-dev libbenchmark-dev libsndfile1-dev libsoxr-dev
-               pkg-config python3 clang libclang-rt-14-dev xdotool imagemagick espeak-ng sox procps psmisc)
+               pkg-config python3 clang libclang-rt-14-dev xdotool imagemagick espeak-ng sox procps psmisc
+               pipewire pipewire-pulse wireplumber dbus python3-numpy)
 
 demo_packages=("${run_packages[@]}" xdotool imagemagick espeak-ng sox)
 install_packages=("${run_packages[@]}" icoutils)

@@ -1,27 +1,36 @@
-# Sourced by the test and demo scripts: a private X display, a private
-# PulseAudio server with virtual devices, and a Wine prefix, all stopped by
-# sandbox_stop (install it in a trap).
+# Sourced by the test and demo scripts: a private X display, a private sound
+# server with virtual devices, and a Wine prefix, all stopped by sandbox_stop
+# (install it in a trap).
 #
 #   mic      null sink whose monitor is the default source: feed it with
 #            `paplay -d mic file.wav`
 #   speaker  default sink, a pipe whose FIFO ($SANDBOX_FIFO) yields what the
 #            program plays; keep it read while a program runs, for a full
 #            pipe stalls the whole sound server
-# Everything runs at 22050 Hz mono s16le, so nothing resamples.
+#
+# The sound server and the devices' format are chosen before the start:
+#   SANDBOX_SERVER  pulseaudio (default), or pipewire with its PulseAudio
+#                   service and wireplumber on a private session bus
+#   SANDBOX_RATE    22050 (default): the devices run at 22050 Hz mono s16le
+#                   like the program, so nothing resamples; or 48000: stereo
+#                   at 48000 Hz, as on a desktop, and the server converts
+#   SANDBOX_PW_MIN_QUANTUM  PipeWire only: the graph's smallest period in
+#                   frames (PipeWire's own default when unset)
+# sandbox_start exports SANDBOX_SERVER, SANDBOX_RATE, SANDBOX_CHANNELS (the
+# speaker's and the mic's channels) and SANDBOX_FIFO for the scripts that
+# read the speaker, and sandbox_server_pid, the process the program talks to.
+# sandbox_sound_start DIR and sandbox_sound_stop do the sound server alone,
+# for a test that wants one of its own on the sandbox's display and prefix.
 
 . "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
 
 sandbox_pids=()
+sandbox_sound_pids=()
 
 sandbox_start() {
   local root=$1
   mkdir -p "$root"
   SANDBOX_ROOT=$(cd "$root" && pwd)
-  export XDG_RUNTIME_DIR=$SANDBOX_ROOT/runtime
-  rm -rf "$XDG_RUNTIME_DIR"
-  mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-  export SANDBOX_FIFO=$SANDBOX_ROOT/speaker.fifo
-  rm -f "$SANDBOX_FIFO"
 
   # Display: let Xvfb pick a free number.
   local displayfile=$SANDBOX_ROOT/display
@@ -31,18 +40,7 @@ sandbox_start() {
   for _ in $(seq 100); do [ -s "$displayfile" ] && break; sleep 0.1; done
   export DISPLAY=":$(cat "$displayfile")"
 
-  cat >"$SANDBOX_ROOT/pulse.pa" <<PA
-load-module module-native-protocol-unix auth-anonymous=1
-load-module module-null-sink sink_name=mic rate=22050 channels=1 format=s16le sink_properties=device.description=Microphone
-load-module module-pipe-sink sink_name=speaker file=$SANDBOX_FIFO rate=22050 channels=1 format=s16le use_system_clock_for_timing=yes sink_properties=device.description=Speakers
-set-default-source mic.monitor
-set-default-sink speaker
-PA
-  pulseaudio -n -F "$SANDBOX_ROOT/pulse.pa" --exit-idle-time=-1 --daemonize=no \
-    --log-target=file:"$SANDBOX_ROOT/pulse.log" &
-  sandbox_pids+=($!)
-  for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-  pactl info >/dev/null 2>&1 || { echo "PulseAudio did not start" >&2; return 1; }
+  sandbox_sound_start "$SANDBOX_ROOT" || return 1
 
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko install prompts
@@ -60,11 +58,102 @@ PA
   # There is no window manager on this display, and Wine waits two seconds
   # for one whenever a managed window goes away; unmanaged windows do not.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  echo "Sandbox: DISPLAY=$DISPLAY XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR WINEPREFIX=$WINEPREFIX"
+  echo "Sandbox: DISPLAY=$DISPLAY XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR WINEPREFIX=$WINEPREFIX" \
+       "$SANDBOX_SERVER at $SANDBOX_RATE Hz"
+}
+
+# sandbox_sound_start DIR: the sound server and its devices, in DIR.
+sandbox_sound_start() {
+  local root
+  mkdir -p "$1"
+  root=$(cd "$1" && pwd)
+  export SANDBOX_SERVER=${SANDBOX_SERVER:-pulseaudio} SANDBOX_RATE=${SANDBOX_RATE:-22050}
+  case $SANDBOX_RATE in
+    22050) export SANDBOX_CHANNELS=1 ;;
+    48000) export SANDBOX_CHANNELS=2 ;;
+    *) echo "SANDBOX_RATE is 22050 or 48000, not $SANDBOX_RATE" >&2; return 1 ;;
+  esac
+  export XDG_RUNTIME_DIR=$root/runtime
+  rm -rf "$XDG_RUNTIME_DIR"
+  mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+  export SANDBOX_FIFO=$root/speaker.fifo
+  rm -f "$SANDBOX_FIFO"
+
+  cat >"$root/pulse.pa" <<PA
+load-module module-native-protocol-unix auth-anonymous=1
+load-module module-null-sink sink_name=mic rate=$SANDBOX_RATE channels=$SANDBOX_CHANNELS format=s16le sink_properties=device.description=Microphone
+load-module module-pipe-sink sink_name=speaker file=$SANDBOX_FIFO rate=$SANDBOX_RATE channels=$SANDBOX_CHANNELS format=s16le use_system_clock_for_timing=yes sink_properties=device.description=Speakers
+set-default-source mic.monitor
+set-default-sink speaker
+PA
+  case $SANDBOX_SERVER in
+    pulseaudio) sandbox_pulseaudio "$root" ;;
+    pipewire) sandbox_pipewire "$root" ;;
+    *) echo "SANDBOX_SERVER is pulseaudio or pipewire, not $SANDBOX_SERVER" >&2; return 1 ;;
+  esac
+}
+
+sandbox_pulseaudio() {
+  local root=$1
+  pulseaudio -n -F "$root/pulse.pa" --exit-idle-time=-1 --daemonize=no \
+    --log-target=file:"$root/pulse.log" &
+  sandbox_server_pid=$!
+  sandbox_sound_pids+=($!)
+  for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  pactl info >/dev/null 2>&1 || { echo "PulseAudio did not start" >&2; return 1; }
+}
+
+# PipeWire, wireplumber and the PulseAudio service, with their configuration
+# and state in the sandbox and a session bus of their own (wireplumber links
+# no stream without one). The devices are the same module lines, loaded
+# through the service.
+sandbox_pipewire() {
+  local root=$1 line
+  mkdir -p "$root/config/pipewire/pipewire.conf.d" "$root/state"
+  cat >"$root/config/pipewire/pipewire.conf.d/10-sandbox.conf" <<PW
+context.properties = {
+    default.clock.rate = $SANDBOX_RATE
+    default.clock.allowed-rates = [ $SANDBOX_RATE ]
+    ${SANDBOX_PW_MIN_QUANTUM:+default.clock.min-quantum = $SANDBOX_PW_MIN_QUANTUM}
+}
+PW
+  rm -f "$root/bus"
+  dbus-daemon --session --nofork --nopidfile --address="unix:path=$XDG_RUNTIME_DIR/bus" \
+    --print-address=3 3>"$root/bus" >/dev/null 2>&1 &
+  sandbox_sound_pids+=($!)
+  for _ in $(seq 100); do [ -s "$root/bus" ] && break; sleep 0.1; done
+  DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$root/bus")
+  [ -n "$DBUS_SESSION_BUS_ADDRESS" ] || { echo "no session bus for PipeWire" >&2; return 1; }
+  export DBUS_SESSION_BUS_ADDRESS
+  XDG_CONFIG_HOME=$root/config XDG_STATE_HOME=$root/state pipewire >"$root/pipewire.log" 2>&1 &
+  sandbox_sound_pids+=($!)
+  for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break; sleep 0.1; done
+  XDG_CONFIG_HOME=$root/config XDG_STATE_HOME=$root/state wireplumber >"$root/wireplumber.log" 2>&1 &
+  sandbox_sound_pids+=($!)
+  XDG_CONFIG_HOME=$root/config XDG_STATE_HOME=$root/state pipewire-pulse >"$root/pulse.log" 2>&1 &
+  sandbox_server_pid=$!
+  sandbox_sound_pids+=($!)
+  for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  pactl info >/dev/null 2>&1 || { echo "PipeWire did not start" >&2; return 1; }
+  while read -r -a line; do
+    [ ${#line[@]} -eq 0 ] || [ "${line[1]:-}" = module-native-protocol-unix ] && continue
+    pactl "${line[@]}" >/dev/null || { echo "PipeWire: pactl ${line[*]} failed" >&2; return 1; }
+  done <"$root/pulse.pa"
+}
+
+# Stops the sound server and what it needs, newest first.
+sandbox_sound_stop() {
+  local i
+  for (( i = ${#sandbox_sound_pids[@]} - 1; i >= 0; i-- )); do
+    kill "${sandbox_sound_pids[$i]}" 2>/dev/null || true
+    wait "${sandbox_sound_pids[$i]}" 2>/dev/null || true
+  done
+  sandbox_sound_pids=()
 }
 
 sandbox_stop() {
   [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
+  sandbox_sound_stop
   for pid in "${sandbox_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${sandbox_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   sandbox_pids=()

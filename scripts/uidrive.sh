@@ -16,6 +16,7 @@
 #   ui_transport             presses Start/Stop
 #   ui_shot FILE             the program's windows, cropped from the screen
 #   ui_quit                  presses the main window's X, waits for the end
+#   ui_process               the pid of the program's own process
 
 . "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
 
@@ -44,6 +45,14 @@ ui_windows() {
     eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
     [ "$WIDTH" -lt 1000 ] && [ "$HEIGHT" -lt 700 ] && echo "$id $X $Y $WIDTH $HEIGHT"
   done
+}
+
+# ui_start runs the `wine` function in a background shell (ui_pid): the
+# program's own process is that shell's child.
+ui_process() {
+  local child
+  child=$(pgrep -P "$ui_pid" 2>/dev/null | head -n 1)
+  echo "${child:-$ui_pid}"
 }
 
 ui_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }

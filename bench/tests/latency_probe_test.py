@@ -1,0 +1,89 @@
+#!/usr/bin/env python3
+"""bench/latency_probe.py against a device pair with a known fixed delay: a
+stand-in for the sound server reads the probe's microphone pipe and writes
+every sample to the speaker pipe in 10-ms bursts, each burst written as its
+first sample falls due, DELAY after that sample came. The probe must time
+every click at DELAY, within the 2 ms the stand-in itself may come late,
+and lose none; run after run."""
+import os
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PROBE = os.path.join(HERE, "..", "latency_probe.py")
+RATE = 22050
+BURST = RATE // 100
+
+
+def now():
+    return time.clock_gettime(time.CLOCK_MONOTONIC_RAW)
+
+
+def server(feed, speaker, delay, stop):
+    """Copies FEED to SPEAKER, each 10-ms burst written when its first
+    sample is DELAY old (a sample's age counts from its 5-ms piece's end,
+    less the piece, as the probe counts it)."""
+    source = os.open(feed, os.O_RDONLY | os.O_NONBLOCK)
+    sink = os.open(speaker, os.O_WRONLY)
+    queue = bytearray()
+    came = []  # (time the first sample of a read came, samples in it)
+    while not stop.is_set():
+        try:
+            data = os.read(source, 1 << 16)
+        except BlockingIOError:
+            data = b""
+        if data:
+            came.append((now() - len(data) / 2 / RATE, len(data) // 2))
+            queue += data
+        while len(queue) >= 2 * BURST and came and now() >= came[0][0] + delay:
+            try:
+                os.write(sink, bytes(queue[:2 * BURST]))
+            except BrokenPipeError:  # the probe has finished
+                return
+            del queue[:2 * BURST]
+            taken = BURST
+            while taken and came:
+                first, count = came[0]
+                if count > taken:
+                    came[0] = (first + taken / RATE, count - taken)
+                    taken = 0
+                else:
+                    came.pop(0)
+                    taken -= count
+        time.sleep(0.0005)
+    os.close(sink)
+    os.close(source)
+
+
+class LatencyProbe(unittest.TestCase):
+    def measure(self, delay):
+        folder = tempfile.mkdtemp()
+        feed, speaker, go = (os.path.join(folder, name) for name in ("feed", "speaker", "go"))
+        os.mkfifo(feed)
+        os.mkfifo(speaker)
+        open(go, "w").close()
+        stop = threading.Event()
+        stand_in = threading.Thread(target=server, args=(feed, speaker, delay, stop), daemon=True)
+        stand_in.start()
+        run = subprocess.run([sys.executable, PROBE, "program", feed, speaker, str(RATE), "1",
+                              "6", "0.3", "--go", go], capture_output=True, text=True, timeout=60)
+        stop.set()
+        line = [l for l in run.stdout.splitlines() if l.startswith("summary: ")]
+        self.assertTrue(line, run.stdout + run.stderr)
+        return dict(kv.split("=") for kv in line[0].split()[1:]), run.stdout
+
+    def test_known_delays(self):
+        for delay in (0.05, 0.2):
+            for _ in range(2):
+                figures, text = self.measure(delay)
+                self.assertEqual((figures["n"], figures["lost"]), ("6", "0"), text)
+                for key in ("min", "median", "max"):
+                    self.assertAlmostEqual(float(figures[key]), 1000 * delay + 0.5, delta=1.5, msg=text)
+
+
+if __name__ == "__main__":
+    unittest.main()
