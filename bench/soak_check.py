@@ -471,9 +471,12 @@ def noise_effects(path, rate, channels):
     # matches of the shaped sound are single frames, or faint ringing that
     # looks alike at many distances.
     faint = own < 0.0025 * np.median(own)  # below 5 % of the usual level
-    same = (best > 0.98) & ~faint
-    same[1:-1] |= same[:-2] & same[2:]
-    stale = [(a, b) for a, b in runs_of(same) if b - a >= 3]
+    matched = (best > 0.99) & ~faint
+    same = matched.copy()
+    same[1:-1] |= matched[:-2] & matched[2:]
+    # Bridging a lone frame joins two chance matches into a run of three:
+    # a replay matches in three frames of its own at least.
+    stale = [(a, b) for a, b in runs_of(same) if matched[a:b].sum() >= 3]
     blocks = [s for s in silences if s[1] * frame >= 0.9 * BLOCK * rate / RATE]
     stale_ms = sum(b - a for a, b in stale) * FRAME_MS
     silent_ms = sum(s[1] for s in silences) * FRAME_MS
