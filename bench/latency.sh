@@ -27,7 +27,7 @@
 # Run on demand; not part of scripts/test.sh.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-exe=${1:-$top/build/win64/voxotrope.exe}
+exe=$(realpath -m "${1:-$top/build/win64/voxotrope.exe}")  # Wine wants absolute paths
 runs=${LATENCY_RUNS:-3}
 clicks=${LATENCY_CLICKS:-20}
 seconds=${LATENCY_SECONDS:-30}

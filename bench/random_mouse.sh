@@ -12,7 +12,7 @@
 #   bench/random_mouse.sh [PROGRAM.exe]    (MOUSE_SEED for a repeatable run)
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-exe=${1:-$top/build/win64/voxotrope.exe}
+exe=$(realpath -m "${1:-$top/build/win64/voxotrope.exe}")  # Wine wants absolute paths
 seconds=${MOUSE_SECONDS:-120}
 out=${MOUSE_OUT:-$top/build/random-mouse}
 RANDOM=${MOUSE_SEED:-$$}

@@ -30,7 +30,7 @@
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 chains=${1:-both}
-exe=${2:-$top/build/win64/voxotrope.exe}
+exe=$(realpath -m "${2:-$top/build/win64/voxotrope.exe}")  # Wine wants absolute paths
 seconds=${SOAK_SECONDS:-600}
 interval=${SOAK_INTERVAL:-5}
 out=${SOAK_OUT:-$top/build/soak}

@@ -15,7 +15,7 @@
 # 2 x 2 x 2 x 2 runs of 10 minutes: about three hours. Run on demand.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-exe=${1:-$top/build/win64/voxotrope.exe}
+exe=$(realpath -m "${1:-$top/build/win64/voxotrope.exe}")  # Wine wants absolute paths
 out=${MATRIX_OUT:-$top/build/soak-matrix}
 export SOAK_SECONDS=${SOAK_SECONDS:-600}
 [ -f "$exe" ] || { echo "matrix: no $exe" >&2; exit 1; }

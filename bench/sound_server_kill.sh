@@ -12,7 +12,7 @@
 # ended with code 0.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-exe=${1:-$top/build/win64/voxotrope.exe}
+exe=$(realpath -m "${1:-$top/build/win64/voxotrope.exe}")  # Wine wants absolute paths
 signal=${KILL_SIGNAL:-KILL}
 out=${KILL_OUT:-$top/build/kill}
 [ -f "$exe" ] || { echo "kill: no $exe" >&2; exit 1; }
