@@ -2,7 +2,9 @@
 """Figures from the block-step trace of voxotrope-trace.exe (VOXOTROPE_TRACE).
 
   trace_report.py TRACE [SECONDS]
-  trace_report.py --line TRACE        the main figures on one line
+  trace_report.py --line TRACE        on one line: corrections (their moves),
+                                      skipped halves, blocks written unsafely,
+                                      playback against capture
 
 Prints the capture and playback clock rates and their drift, the jitter of
 the block steps and how late each step came after its half was complete,
@@ -55,11 +57,10 @@ def one_line(rows):
     play = unwrap(t, [r[4] for r in played])
     drift = 100 * ((play[-1] - play[0]) / (capture[-1] - capture[0]) - 1)
     unsafe = sum(1 for r in played if (r[6] - r[5]) % RING > RING - HALF or (r[6] - r[4]) % RING > RING - HALF)
-    text = "corrections %d" % len([r for r in rows if r[7] == 2])
+    text = "%d" % len([r for r in rows if r[7] == 2])
     if moves:
-        text += " (%.0f to %+.0f ms)" % (min(moves), max(moves))
-    return text + ", skipped halves %d, unsafe blocks %d, playback %+.3f %% against capture" % (
-        sum(r[8] for r in rows), unsafe, drift)
+        text += " (%+.0f to %+.0f ms)" % (min(moves), max(moves))
+    return text + "; skipped %d; unsafe %d; playback %+.3f %%" % (sum(r[8] for r in rows), unsafe, drift)
 
 
 def main():
