@@ -456,27 +456,31 @@ def noise_effects(path, rate, channels):
     silences = [(a, b - a) for a, b in runs_of(quiet) if b < len(own)]  # not the cut at the end
     ring = int(round(RING * rate / RATE))
     shifts = {0} | {length * frame for _, length in silences if length < 40}
-    lags = sorted({ring + s + d for s in shifts for d in range(-3, 4)})
-    best = np.zeros(len(own))
-    for lag in lags:
-        if lag >= n:
-            continue
-        num = np.zeros(n)
-        num[lag:] = x[lag:] * x[:-lag]
-        past = np.zeros(n)
-        past[lag:] = x[:-lag] ** 2
-        den = np.sqrt(own * past.reshape(-1, frame).sum(axis=1)) + 1e-9
-        best = np.maximum(best, num.reshape(-1, frame).sum(axis=1) / den)
-    # A replay through the same resampler matches to 0.99 and more; chance
-    # matches of the shaped sound are single frames, or faint ringing that
-    # looks alike at many distances.
+    # A replay through the same resampler matches to 0.99 and more, at one
+    # distance throughout; chance matches of the shaped sound are single
+    # frames, or faint ringing that looks alike at many distances.
     faint = own < 0.0025 * np.median(own)  # below 5 % of the usual level
-    matched = (best > 0.99) & ~faint
-    same = matched.copy()
-    same[1:-1] |= matched[:-2] & matched[2:]
-    # Bridging a lone frame joins two chance matches into a run of three:
-    # a replay matches in three frames of its own at least.
-    stale = [(a, b) for a, b in runs_of(same) if matched[a:b].sum() >= 3]
+    replayed = np.zeros(len(own), bool)
+    for shift in sorted(shifts):
+        best = np.zeros(len(own))
+        for lag in range(ring + shift - 3, ring + shift + 4):
+            if lag >= n:
+                continue
+            num = np.zeros(n)
+            num[lag:] = x[lag:] * x[:-lag]
+            past = np.zeros(n)
+            past[lag:] = x[:-lag] ** 2
+            den = np.sqrt(own * past.reshape(-1, frame).sum(axis=1)) + 1e-9
+            best = np.maximum(best, num.reshape(-1, frame).sum(axis=1) / den)
+        matched = (best > 0.99) & ~faint
+        same = matched.copy()
+        same[1:-1] |= matched[:-2] & matched[2:]
+        # Bridging a lone frame joins two chance matches into a run of
+        # three: a replay matches in three frames of its own at least.
+        for a, b in runs_of(same):
+            if matched[a:b].sum() >= 3:
+                replayed[a:b] = True
+    stale = runs_of(replayed)
     blocks = [s for s in silences if s[1] * frame >= 0.9 * BLOCK * rate / RATE]
     stale_ms = sum(b - a for a, b in stale) * FRAME_MS
     silent_ms = sum(s[1] for s in silences) * FRAME_MS
