@@ -120,23 +120,13 @@ bool BlockStep(int half)
     return true;
 }
 
-static void ClearPlaybackRing()
-{
-    void* region[2];
-    DWORD regionBytes[2];
-    if (FAILED(Audio.PlaybackRing->Lock(0, RingBytes, &region[0], &regionBytes[0], &region[1], &regionBytes[1], 0)))
-        return;
-    memset(region[0], 0, regionBytes[0]);
-    Audio.PlaybackRing->Unlock(region[0], regionBytes[0], region[1], regionBytes[1]);
-}
-
 void TransportToggle(HWND button)
 {
     if (Transport == 0) {
         SetWindowTextA(button, "Stop");
         // Blocks must keep pace with the devices on a busy machine too.
         SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
-        ClearPlaybackRing();  // what was left from before a Stop is not played again
+        Silence(0, RingBytes);  // what was left from before a Stop is not played again
         Audio.PlaybackRing->Play(0, 0, DSBPLAY_LOOPING);
         Audio.CaptureRing->Start(DSCBSTART_LOOPING);
     } else {
