@@ -4,7 +4,9 @@
   trace_report.py TRACE [SECONDS]
   trace_report.py --line TRACE        on one line: corrections (their moves),
                                       skipped halves, blocks written unsafely,
-                                      playback against capture
+                                      playback against capture; over the
+                                      longest stretch without a window
+                                      message, from 4 s into it
 
 Prints the capture and playback clock rates and their drift, the jitter of
 the block steps and how late each step came after its half was complete,
@@ -49,6 +51,11 @@ def spread(values, unit=""):
 
 
 def one_line(rows):
+    # The longest stretch between window messages, from 4 s after its start
+    # as the long-run check: the program left alone.
+    marks = [0] + [i for i, r in enumerate(rows) if r[7] == 1] + [len(rows) - 1]
+    first, last = max(zip(marks, marks[1:]), key=lambda m: rows[m[1]][0] - rows[m[0]][0])
+    rows = [r for r in rows[first:last] if r[0] >= rows[first][0] + 4e6]
     moves = [((rows[i][6] - rows[i - 1][6] - HALF + RING // 2) % RING - RING // 2) / 2 / RATE * 1000
              for i in range(1, len(rows)) if rows[i][7] == 2 and not rows[i][8] and not rows[i - 1][8]]
     played = [r for r in rows if not r[8]]
