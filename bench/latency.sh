@@ -42,10 +42,10 @@ export WINEPREFIX=${VOXOTROPE_BENCH_WINEPREFIX:-$(dirname "$exe")/bench-winepref
 out=${LATENCY_OUT:-$top/build/latency}
 mkdir -p "$out"
 root=$(mktemp -d /tmp/voxotrope-latency.XXXXXX)
-drain=""
+drain="" silence=""
 finish() {
   ui_alive && kill "$ui_pid" 2>/dev/null
-  [ -n "$drain" ] && kill "$drain" 2>/dev/null
+  [ -n "$drain" ] && kill "$drain" "$silence" 2>/dev/null
   sandbox_stop
 }
 trap 'finish; cp "$root"/*.txt "$out"/ 2>/dev/null; rm -rf "$root"' EXIT
@@ -107,6 +107,12 @@ for (( run = 1; run <= runs; run++ )); do
   if [ "$run" -eq "$runs" ] && [ "$seconds" -gt 0 ]; then
     cat "$SANDBOX_FIFO" >/dev/null &
     drain=$!
+    # Silence into the microphone, in 5-ms pieces on the clock: with the
+    # probe gone PulseAudio's pipe source delivers nothing, and the program
+    # rightly reports that capture has stopped.
+    /usr/bin/env python3 -c $'import os, sys, time\nfd = os.open(sys.argv[1], os.O_WRONLY)\npiece, t = bytes(int(sys.argv[2])), time.monotonic()\nwhile True:\n    os.write(fd, piece)\n    t += 0.005\n    time.sleep(max(0, t - time.monotonic()))' \
+      "$feed" $(( SANDBOX_RATE / 200 * SANDBOX_CHANNELS * 2 )) &
+    silence=$!
     echo "CPU, streaming with no effect: $(cpu "$seconds")"
     for effect in "${ui_effects[@]}"; do ui_open "$effect" || exit 1; done
     ui_park
@@ -114,7 +120,7 @@ for (( run = 1; run <= runs; run++ )); do
     ui_close_all
   fi
   ui_quit || kill "$ui_pid" 2>/dev/null
-  [ -n "$drain" ] && { kill "$drain" 2>/dev/null; wait "$drain" 2>/dev/null; drain=""; }
+  [ -n "$drain" ] && { kill "$drain" "$silence" 2>/dev/null; wait "$drain" "$silence" 2>/dev/null; drain=""; }
 done
 
 printf '%s\n' "${medians[@]}" | sort -n | awk -v design="$(awk 'BEGIN { printf "%.1f", 5999000 / 22050 }')" \
