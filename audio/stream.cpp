@@ -13,6 +13,18 @@ static DWORD RingDistance(DWORD from, DWORD to)
     return (to % RingBytes + RingBytes - from % RingBytes) % RingBytes;
 }
 
+// Whether the capture device is writing `half` or is about to: its cursor
+// lies inside the half or less than CaptureMargin before it. The device copies
+// a period of sound into the ring before it moves its cursor on, so a cursor
+// just short of the half may already have overwritten its start.
+static bool CaptureReaches(int half)
+{
+    DWORD cursor = 0;
+    if (FAILED(Audio.CaptureRing->GetCurrentPosition(&cursor, nullptr)))
+        return false;
+    return RingDistance(HalfBytes * half + RingBytes - CaptureMargin, cursor) < HalfBytes + CaptureMargin;
+}
+
 bool WritePositionHolds(uint32_t position, DWORD playCursor, DWORD writeCursor)
 {
     const DWORD beyondWrite = RingDistance(writeCursor, position);
@@ -57,9 +69,7 @@ bool StopWithError(const char* message)
 
 bool BlockStep(int half)
 {
-    DWORD captureCursor = 0;
-    if (SUCCEEDED(Audio.CaptureRing->GetCurrentPosition(&captureCursor, nullptr)) &&
-        captureCursor % RingBytes / HalfBytes == static_cast<DWORD>(half)) {
+    if (CaptureReaches(half)) {
         if (BlockStepTrace)
             BlockStepTrace({half, 0, 0, PlayWriteCursor, AnchorNone, nullptr});
         return true;
@@ -108,15 +118,26 @@ bool BlockStep(int half)
     if (regionBytes[1])
         memcpy(region[1], block + regionBytes[0], regionBytes[1]);
 
+    // A step that came almost half a ring late may have read the half while
+    // the capture device began to overwrite it: the block is dropped, as a
+    // skipped half, and the next one goes in its place.
+    const bool torn = CaptureReaches(half);
+    if (torn) {
+        memset(region[0], 0, regionBytes[0]);
+        if (regionBytes[1])
+            memset(region[1], 0, regionBytes[1]);
+    }
+
     if (BlockStepTrace)
-        BlockStepTrace({half, playCursor, writeCursor, PlayWriteCursor, anchor, BlockCursor});
+        BlockStepTrace({half, playCursor, writeCursor, PlayWriteCursor, anchor, torn ? nullptr : BlockCursor});
     Audio.PlaybackRing->Unlock(region[0], regionBytes[0], region[1], regionBytes[1]);
     Audio.CaptureRing->Unlock(captured, HalfBytes, nullptr, 0);
     // What lies beyond the block up to the play cursor's next pass has been
     // played: silenced, a late next block leaves a gap there, not a replay.
     if (cursorsKnown)
         Silence(PlayWriteCursor + HalfBytes, RingDistance(PlayWriteCursor + HalfBytes, playCursor));
-    PlayWriteCursor += HalfBytes;  // wrapped by the next step
+    if (!torn)
+        PlayWriteCursor += HalfBytes;  // wrapped by the next step
     return true;
 }
 

@@ -20,6 +20,11 @@ constexpr uint32_t ResyncRequest = 0xFFFFFFFF;
 // of seconds at worst.
 constexpr DWORD DriftTolerance = 2000;
 
+// How close before a captured half the capture device's cursor may come
+// while the half is read: 1000 bytes, more than the 10-ms period (441 bytes)
+// that the device copies into the ring before it moves the cursor on.
+constexpr DWORD CaptureMargin = 1000;
+
 // Byte offset of the next write into the PlaybackRing, or ResyncRequest.
 // Every message to the main window, a panel or a slider sets ResyncRequest.
 extern uint32_t PlayWriteCursor;
@@ -47,8 +52,9 @@ struct BlockStepRecord {
 extern void (*BlockStepTrace)(const BlockStepRecord& record);
 
 // Processes the captured half `half` (0 or 1). A half that the capture device
-// is already overwriting (the step came more than half a ring late) is
-// skipped: it holds sound from two passes of the ring. Returns false when a lock
+// is overwriting, or comes within CaptureMargin of, before or while it is
+// read (the step came nearly half a ring late) is dropped: it may hold sound
+// from two passes of the ring. Returns false when a lock
 // failed: PendingError is set and the main window has been destroyed.
 bool BlockStep(int half);
 

@@ -100,6 +100,7 @@ struct FakeCaptureRing : IDirectSoundCaptureBuffer {
     int locked = 0;
     DWORD captureCursor = NoCursor;  // what GetCurrentPosition reports; NoCursor: it fails
     static constexpr DWORD NoCursor = 0xFFFFFFFF;
+    DWORD cursorAfterLock = NoCursor;  // where the device has got to once a half is locked
     std::vector<std::string>* calls = nullptr;
     IDirectSoundNotify* notify = nullptr;  // what QueryInterface hands out, if anything
 
@@ -136,6 +137,8 @@ struct FakeCaptureRing : IDirectSoundCaptureBuffer {
         if (second) *second = nullptr;
         if (secondBytes) *secondBytes = 0;
         locked++;
+        if (cursorAfterLock != NoCursor)
+            captureCursor = cursorAfterLock;
         return DS_OK;
     }
     STDMETHOD(Start)(DWORD) override { Note("Start"); return DS_OK; }

@@ -290,9 +290,31 @@ TEST_F(StreamTest, HalfBeingOverwrittenIsSkipped)
     EXPECT_EQ(capture.locked, 0);
     EXPECT_TRUE(std::all_of(playback.bytes.begin(), playback.bytes.end(), [](uint8_t b) { return b == 0; }));
     EXPECT_EQ(PlayWriteCursor, ResyncRequest);
+    capture.captureCursor = 15600;  // its period into half 0 may be copied already
+    ASSERT_TRUE(BlockStep(0));
+    EXPECT_EQ(capture.locked, 0);
+    EXPECT_EQ(PlayWriteCursor, ResyncRequest);
     capture.captureCursor = 8100;  // half 0 is whole now, half 1 being filled
     ASSERT_TRUE(BlockStep(0));
     EXPECT_EQ(PlayedAt(4998), CapturedHalf(0));
+}
+
+TEST_F(StreamTest, HalfOverwrittenWhileReadIsDropped)
+{
+    DeviceAt(1000);
+    std::fill(playback.bytes.begin(), playback.bytes.end(), 0x55);
+    capture.captureCursor = 14000;
+    capture.cursorAfterLock = 300;  // the device reached half 0 during the step
+    ASSERT_TRUE(BlockStep(0));
+    EXPECT_EQ(capture.locked, 0);
+    EXPECT_EQ(playback.locked, 0);
+    EXPECT_EQ(PlayedAt(4998), std::vector<uint8_t>(HalfBytes, 0));  // silence, not a torn block
+    EXPECT_EQ(PlayWriteCursor, 4998u);  // the next block goes in its place
+    capture.cursorAfterLock = FakeCaptureRing::NoCursor;
+    capture.captureCursor = 8100;
+    ASSERT_TRUE(BlockStep(0));
+    EXPECT_EQ(PlayedAt(4998), CapturedHalf(0));
+    EXPECT_EQ(PlayWriteCursor, 12998u);
 }
 
 }  // namespace
