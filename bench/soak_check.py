@@ -419,9 +419,12 @@ def events_of(classes, offsets, slips, fit):
         a = f * frame if f in slips or f == 0 else (f - 1) * frame
         b = g * frame if g in slips or g == n else (g + 1) * frame
         masks = fit.masks(a, b, offsets[f])
+        # Up to eight frames before a slip may already follow the new
+        # timeline: what fits it there is no stretch from another pass.
+        moved_on = fit.masks(a, b, offsets[g])["o"] if g in slips else False
         found = False
         for k, name in (("z", "silence"), ("s", "stale"), ("a", "ahead")):
-            for s, e in fit.runs(masks[k] if k == "z" else masks[k] & ~masks["o"]):
+            for s, e in fit.runs(masks[k] if k == "z" else masks[k] & ~masks["o"] & ~moved_on):
                 add(name, a + s, e - s)
                 found = True
         unfit = fit.runs(~(masks["o"] | masks["s"] | masks["a"] | masks["z"]))
