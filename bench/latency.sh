@@ -17,7 +17,9 @@
 # samples beyond the output's write cursor to the sound leaving, less those
 # 1999 samples. Their sum with the design's share should give the total.
 #
-# LATENCY_RUNS (3) program runs, LATENCY_CLICKS (20) clicks per run and
+# LATENCY_RUNS (9) program runs (each start sets its own phase between
+# Wine's capture and playback periods: nine give a median that holds within
+# a few ms), LATENCY_CLICKS (20) clicks per run and
 # probe, LATENCY_SECONDS (30) per CPU interval (0: no CPU figures),
 # LATENCY_ANCHOR=0 leaves the program untouched while it is timed,
 # LATENCY_OUT (build/latency) keeps every click's figure,
@@ -28,7 +30,7 @@
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 exe=$(realpath -m "${1:-$top/build/win64/voxotrope.exe}")  # Wine wants absolute paths
-runs=${LATENCY_RUNS:-3}
+runs=${LATENCY_RUNS:-9}
 clicks=${LATENCY_CLICKS:-20}
 seconds=${LATENCY_SECONDS:-30}
 spacing=0.7
