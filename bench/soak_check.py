@@ -38,8 +38,8 @@ the wrong pass of the ring, a silent block or sound that fits nothing was
 seen. Silences and slips are reported, not judged: they are the platform's
 unless they come with a wrong pass."""
 import array
-import importlib.util
 import os
+import runpy
 import sys
 
 RATE = 22050
@@ -221,14 +221,17 @@ def mono(path, channels):
     return x[loud[0]:] if len(loud) else x[:0]
 
 
+def noise_period():
+    """One period of bench/signal.py's noise at 22050 Hz. The file is run,
+    not imported: its name would clash with Python's signal module."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "signal.py")
+    return runpy.run_path(path)["noise_period"]()
+
+
 def noise_spectrum(rate):
     """The spectrum of one period of bench/signal.py's noise at RATE."""
     np = __import__("numpy")
-    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "signal.py")
-    spec = importlib.util.spec_from_file_location("test_signal", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    period = module.noise_period().astype(float)
+    period = noise_period().astype(float)
     length = len(period) * rate // RATE
     if length * RATE != len(period) * rate:
         sys.exit("the noise period is no whole number of samples at %d Hz" % rate)

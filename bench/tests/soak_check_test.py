@@ -91,7 +91,7 @@ class SoakCheck(unittest.TestCase):
 
     def noise(self):
         return np.concatenate([np.zeros(LEAD, np.int16),
-                               np.tile(soak_check_signal().noise_period(), 2)[:16 * RATE]])
+                               np.tile(soak_check.noise_period(), 2)[:16 * RATE]])
 
     def test_noise_at_22050(self):
         clean = self.noise()
@@ -131,14 +131,6 @@ class SoakCheck(unittest.TestCase):
         code, figures, text = self.check("noise-effects", bad, 48000, 2, resample=True)
         self.assertEqual((code, figures["wrong_pass"], figures["silent_blocks"]), (1, "1", "1"), text)
         self.assertAlmostEqual(float(figures["wrong_pass_ms"]), 362.8, delta=3, msg=text)
-
-
-def soak_check_signal():
-    import importlib.util
-    spec = importlib.util.spec_from_file_location("test_signal", os.path.join(HERE, "..", "signal.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
 
 
 if __name__ == "__main__":
