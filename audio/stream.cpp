@@ -122,22 +122,17 @@ bool BlockStep(int half)
     // the capture device began to overwrite it: the block is dropped, as a
     // skipped half, and the next one goes in its place.
     const bool torn = CaptureReaches(half);
-    if (torn) {
-        memset(region[0], 0, regionBytes[0]);
-        if (regionBytes[1])
-            memset(region[1], 0, regionBytes[1]);
-    }
-
     if (BlockStepTrace)
         BlockStepTrace({half, playCursor, writeCursor, PlayWriteCursor, anchor, torn ? nullptr : BlockCursor});
     Audio.PlaybackRing->Unlock(region[0], regionBytes[0], region[1], regionBytes[1]);
     Audio.CaptureRing->Unlock(captured, HalfBytes, nullptr, 0);
-    // What lies beyond the block up to the play cursor's next pass has been
-    // played: silenced, a late next block leaves a gap there, not a replay.
-    if (cursorsKnown)
-        Silence(PlayWriteCursor + HalfBytes, RingDistance(PlayWriteCursor + HalfBytes, playCursor));
     if (!torn)
         PlayWriteCursor += HalfBytes;  // wrapped by the next step
+    // What lies beyond the block up to the play cursor's next pass has been
+    // played (or holds the dropped block): silenced, a late next block leaves
+    // a gap there, not a replay.
+    if (cursorsKnown)
+        Silence(PlayWriteCursor, RingDistance(PlayWriteCursor, playCursor));
     return true;
 }
 
