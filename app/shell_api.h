@@ -11,7 +11,9 @@ struct ShellEntryPoints {
 
 extern ShellEntryPoints ShellApi;
 
-// Wake for any input, as Windows 7 counts it. The headers' QS_ALLINPUT adds
-// the touch and pointer bits of later versions, and Windows 7 fails every
-// wait that asks for them.
+// The loop wakes for any input. From Windows 8 on that includes touch and pen
+// (QS_TOUCH 0x800, QS_POINTER 0x1000), without which a tap waits for the next
+// mouse or key event; Windows 7 fails every wait that asks for those bits, so
+// the loop falls back to the older mask where the full one is refused.
+constexpr DWORD FullWakeMask = 0x1CFF;
 constexpr DWORD LoopWakeMask = 0xFF;

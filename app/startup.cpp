@@ -58,18 +58,23 @@ void RegisterWindowClasses(HINSTANCE instance)
 int RunEventLoop()
 {
     MSG msg;
+    DWORD wakeMask = FullWakeMask;
     for (;;) {
-        DWORD woken = ShellApi.wait(2, Audio.events, FALSE, StreamWaitTimeout(), LoopWakeMask);
+        DWORD woken = ShellApi.wait(2, Audio.events, FALSE, StreamWaitTimeout(), wakeMask);
+        if (woken == WAIT_FAILED && wakeMask != LoopWakeMask) {
+            wakeMask = LoopWakeMask;  // a system older than the mask
+            continue;
+        }
         if (woken == WAIT_OBJECT_0 || woken == WAIT_OBJECT_0 + 1) {
             CaptureNotified();
-            if (!BlockStep(static_cast<int>(woken - WAIT_OBJECT_0)))
+            if (!BlockStep(static_cast<int>(woken - WAIT_OBJECT_0)) || !OutputStallCheck())
                 return 0;
             continue;
         }
         // A time-out or messages. A steady stream of messages (the mouse over
         // our windows) would keep the wait from ever timing out, so the
-        // capture is checked at every such wake.
-        if (!CaptureStallCheck())
+        // devices are checked at every such wake.
+        if (!CaptureStallCheck() || !OutputStallCheck())
             return 0;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);

@@ -3,6 +3,7 @@
 #include "stream.h"
 
 static StallWatch CaptureWatch;
+static OutputWatch PlaybackWatch;
 
 void StallNotified(StallWatch* watch, DWORD now)
 {
@@ -13,7 +14,9 @@ void StallNotified(StallWatch* watch, DWORD now)
 bool StallSeen(StallWatch* watch, DWORD now, DWORD position)
 {
     // Tick differences are unsigned, so they hold across the counter's wrap.
-    bool fresh = !watch->checked || now - watch->lastCheck > StallCheckGap;
+    const bool fresh = !watch->checked || now - watch->lastCheck > StallCheckGap;
+    if (fresh && watch->checked)
+        *watch = StallWatch{};
     if (!watch->checked && !watch->notified)
         watch->lastNotice = now;  // the start counts as a notice
     watch->checked = 1;
@@ -27,6 +30,37 @@ bool StallSeen(StallWatch* watch, DWORD now, DWORD position)
     return now - watch->lastNotice >= silence && now - watch->stillSince >= StallStill;
 }
 
+void OutputNotified(OutputWatch* watch)
+{
+    watch->notices++;
+}
+
+bool OutputStallSeen(OutputWatch* watch, DWORD now, DWORD position)
+{
+    const bool fresh = !watch->checked || now - watch->lastCheck > StallCheckGap;
+    if (watch->checked && !fresh && position != watch->position)
+        watch->moved = 1;
+    if (fresh && watch->checked)
+        *watch = OutputWatch{};
+    const bool first = !watch->checked;
+    watch->checked = 1;
+    watch->lastCheck = now;
+    if (first || fresh || position != watch->position) {
+        watch->position = position;
+        watch->stillSince = now;
+        watch->notices = 0;
+        return false;
+    }
+    const DWORD still = watch->moved ? OutputStill : StallStartSilence;
+    return now - watch->stillSince >= still && watch->notices >= OutputNotices;
+}
+
+void StallWatchesReset()
+{
+    CaptureWatch = StallWatch{};
+    PlaybackWatch = OutputWatch{};
+}
+
 DWORD StreamWaitTimeout()
 {
     return Transport ? StallCheckEvery : INFINITE;
@@ -35,12 +69,13 @@ DWORD StreamWaitTimeout()
 void CaptureNotified()
 {
     StallNotified(&CaptureWatch, GetTickCount());
+    OutputNotified(&PlaybackWatch);
 }
 
 bool CaptureStallCheck()
 {
     if (!Transport) {
-        CaptureWatch = StallWatch{};
+        StallWatchesReset();
         return true;
     }
     DWORD position;
@@ -50,4 +85,15 @@ bool CaptureStallCheck()
         return true;
     return StopWithError("Sound capture has stopped! If your sound device was unplugged or your sound "
                          "system was shut down please bring it back and restart Voxotrope!");
+}
+
+bool OutputStallCheck()
+{
+    if (!Transport)
+        return true;
+    DWORD position;
+    if (FAILED(Audio.PlaybackRing->GetCurrentPosition(&position, nullptr)) ||
+        OutputStallSeen(&PlaybackWatch, GetTickCount(), position))
+        return StopWithError(OutputStoppedMessage);
+    return true;
 }

@@ -12,8 +12,9 @@ constexpr DWORD StallCheckEvery = 200;  // ms
 // unchanged for StallStill by checks no more than StallCheckGap apart. Before
 // the first notification after a start the silence may last StallStartSilence:
 // a device can take two seconds to begin. A longer gap between checks (a modal
-// loop of the system, a machine too busy to run the program) starts the
-// position's watch afresh.
+// loop of the system, a machine too busy to run the program, a laptop that
+// slept: the tick count goes on through sleep) starts the whole watch afresh,
+// as a start does: a device waking up may take as long as one starting.
 constexpr DWORD StallSilence = 1000;
 constexpr DWORD StallStartSilence = 5000;
 constexpr DWORD StallStill = 500;
@@ -36,9 +37,37 @@ void StallNotified(StallWatch* watch, DWORD now);
 // the capture has stalled.
 bool StallSeen(StallWatch* watch, DWORD now, DWORD position);
 
+// Output that stops while capture runs: a headset unplugged, a device
+// invalidated. Its play cursor stands still; a machine too busy to run the
+// sound threads stops capture as well, so the capture's notifications must
+// go on for the output to count as stopped: for OutputStill, with at least
+// OutputNotices of them, by checks no more than StallCheckGap apart. Before
+// the cursor first moves after a start the limit is StallStartSilence.
+constexpr DWORD OutputStill = 1000;
+constexpr int OutputNotices = 4;
+
+struct OutputWatch {
+    int checked;
+    int moved;         // the play cursor has moved since the start
+    DWORD lastCheck;
+    DWORD position;    // play cursor at the last check
+    DWORD stillSince;  // tick of the check that first saw that position
+    int notices;       // capture notifications since then
+};
+
+void OutputNotified(OutputWatch* watch);
+// A check at tick `now` that saw the play cursor at `position`; true when the
+// output has stopped.
+bool OutputStallSeen(OutputWatch* watch, DWORD now, DWORD position);
+
 // The loop's side, on the program's watch and the real capture ring.
 DWORD StreamWaitTimeout();
 void CaptureNotified();
 // On a stall: the message is pending, the main window destroyed, and the
 // result false. Cleared while the Transport is stopped.
 bool CaptureStallCheck();
+// The same for the output: a play cursor that stands still, or a playback
+// ring that cannot tell its cursors any more.
+bool OutputStallCheck();
+// Both watches start afresh (the Transport starts).
+void StallWatchesReset();

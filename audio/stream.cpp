@@ -2,10 +2,29 @@
 #include <cstring>
 #include "audio_objects.h"
 #include "chain.h"
+#include "stall_watch.h"
 
 uint32_t PlayWriteCursor = ResyncRequest;
 int Transport;
 void (*BlockStepTrace)(const BlockStepRecord& record);
+
+const char* const OutputStoppedMessage =
+    "Sound output has stopped! If your output device was unplugged or your sound system was shut "
+    "down please bring it back and restart Voxotrope!";
+
+// What the block steps keep between them: where the next block goes when a
+// message has asked for a resync (PlayWriteCursor then says nothing), and the
+// write lead the device has shown since the Transport started.
+static struct {
+    uint32_t next;  // ResyncRequest until the first block after a start
+    DWORD leadLow, leadHigh;
+    int leadSeen;
+} Stream = {ResyncRequest, 0, 0, 0};
+
+void StreamReset()
+{
+    Stream = {ResyncRequest, 0, 0, 0};
+}
 
 // Bytes from `from` forward to `to` around the PlaybackRing.
 static DWORD RingDistance(DWORD from, DWORD to)
@@ -13,23 +32,47 @@ static DWORD RingDistance(DWORD from, DWORD to)
     return (to % RingBytes + RingBytes - from % RingBytes) % RingBytes;
 }
 
-// Whether the capture device is writing `half` or is about to: its cursor
-// lies inside the half or less than CaptureMargin before it. The device copies
-// a period of sound into the ring before it moves its cursor on, so a cursor
-// just short of the half may already have overwritten its start.
-static bool CaptureReaches(int half)
+// How far the capture device has got past the end of `half`: how late the
+// step comes. At HalfBytes - CaptureMargin or more it is writing the half
+// again, or is about to: it copies a period of sound into the ring before it
+// moves its cursor on, so a cursor just short of the half may already have
+// overwritten its start. 0 when the device cannot tell.
+static DWORD CaptureLate(int half)
 {
     DWORD cursor = 0;
     if (FAILED(Audio.CaptureRing->GetCurrentPosition(&cursor, nullptr)))
-        return false;
-    return RingDistance(HalfBytes * half + RingBytes - CaptureMargin, cursor) < HalfBytes + CaptureMargin;
+        return 0;
+    return RingDistance(HalfBytes * (half + 1), cursor);
 }
 
-bool WritePositionHolds(uint32_t position, DWORD playCursor, DWORD writeCursor)
+// Whether the device has played past a position `ahead` bytes beyond its
+// play cursor: one a quarter ring behind it reads as three quarters ahead,
+// more than a block fills, and steps later than that drop their half.
+static bool PlayedPast(DWORD ahead)
 {
-    const DWORD beyondWrite = RingDistance(writeCursor, position);
-    return beyondWrite + DriftTolerance >= ResyncLead && beyondWrite <= ResyncLead + DriftTolerance &&
-           RingDistance(playCursor, position) <= RingBytes - HalfBytes;
+    return ahead > RingBytes - RingBytes / 4;
+}
+
+static bool Overrun(DWORD late)
+{
+    return late >= HalfBytes - CaptureMargin;
+}
+
+SafeWindow SafeWindowFor(DWORD leadLow, DWORD leadHigh)
+{
+    const DWORD step = leadHigh - leadLow > CursorStep ? leadHigh - leadLow : CursorStep;
+    SafeWindow w;
+    w.safeTo = RingBytes - HalfBytes;
+    w.safeFrom = leadHigh + step;
+    // A device that keeps more than a block ahead leaves no room: the block
+    // then ends where the play cursor comes round, and loses its head.
+    if (w.safeFrom > w.safeTo)
+        w.safeFrom = w.safeTo;
+    w.anchored = leadHigh + ResyncLead;
+    if (w.anchored + ResyncLead / 2 > w.safeTo)
+        w.anchored = (w.safeFrom + w.safeTo) / 2;
+    w.keep = 2 * step;
+    return w;
 }
 
 static void Silence(DWORD from, DWORD bytes)
@@ -45,19 +88,13 @@ static void Silence(DWORD from, DWORD bytes)
     Audio.PlaybackRing->Unlock(region[0], regionBytes[0], region[1], regionBytes[1]);
 }
 
-// When the write position is set anew, silences what lies between the
-// device's write cursor and the new position, except sound still waiting to
-// be played there: the device would otherwise play what the ring held from
-// its previous pass.
-static void SilenceGap(uint32_t previous, DWORD position, DWORD playCursor, DWORD writeCursor)
+// A lock that failed because the output device went away (a headset
+// unplugged: the buffer is lost, or the device invalidated), not because
+// another program holds it.
+static bool OutputGone(HRESULT result)
 {
-    DWORD from = writeCursor;
-    const DWORD waiting = RingDistance(playCursor, previous);
-    if (previous != ResyncRequest && waiting <= HalfBytes && waiting > RingDistance(playCursor, writeCursor))
-        from = previous;
-    const DWORD start = RingDistance(playCursor, from), end = RingDistance(playCursor, position);
-    if (start < end)
-        Silence(from, end - start);
+    const HRESULT deviceInvalidated = static_cast<HRESULT>(0x88890004);
+    return result == DSERR_BUFFERLOST || result == deviceInvalidated;
 }
 
 bool StopWithError(const char* message)
@@ -67,11 +104,47 @@ bool StopWithError(const char* message)
     return false;
 }
 
+// Where this step's block goes, in bytes beyond the play cursor, given where
+// it would go anyway (`natural`, the end of the last block; ResyncRequest
+// when there is none) and whether a message asked for an anchoring. A block
+// never lands where the device has read or over sound it has yet to play,
+// except where the device fell so far behind that sound must be cut; a
+// request moves the position only forward, and only when it lies further
+// from its anchored place than the cursors' own steps. `late` compensates
+// the step's lateness: the anchored place is where an on-time step would
+// have put the block, so a late step does not push later blocks on.
+static DWORD PlaceBlock(uint32_t natural, bool requested, DWORD playCursor, DWORD late, const SafeWindow& w,
+                        Anchor* anchor)
+{
+    DWORD target = w.anchored > late + w.safeFrom ? w.anchored - late : w.safeFrom;
+    if (natural == ResyncRequest) {
+        *anchor = AnchorRequested;
+        return target;
+    }
+    const DWORD ahead = RingDistance(playCursor, natural);
+    if (PlayedPast(ahead) || ahead < w.safeFrom) {
+        *anchor = AnchorCorrection;
+        return target;
+    }
+    if (ahead > w.safeTo) {
+        *anchor = AnchorCorrection;
+        return target;
+    }
+    if (requested && ahead + w.keep < target) {
+        *anchor = AnchorRequested;
+        return target;
+    }
+    *anchor = requested ? AnchorKept : AnchorNone;
+    return ahead;
+}
+
 bool BlockStep(int half)
 {
-    if (CaptureReaches(half)) {
+    const uint32_t natural = PlayWriteCursor == ResyncRequest ? Stream.next : PlayWriteCursor;
+    DWORD late = CaptureLate(half);
+    if (Overrun(late)) {
         if (BlockStepTrace)
-            BlockStepTrace({half, 0, 0, PlayWriteCursor, AnchorNone, nullptr});
+            BlockStepTrace({half, 0, 0, natural, AnchorNone, nullptr, late, 0, 0});
         return true;
     }
 
@@ -82,30 +155,54 @@ bool BlockStep(int half)
         return StopWithError("Unable to lock capture buffer! If you have other sound-applications "
                              "running please close them and restart Voxotrope!");
 
-    // Anchored anew when asked to, and when the device's clock has carried
-    // the write position out of its window.
     DWORD playCursor = 0, writeCursor = 0;
-    const bool cursorsKnown = SUCCEEDED(Audio.PlaybackRing->GetCurrentPosition(&playCursor, &writeCursor));
-    const uint32_t previous = PlayWriteCursor;
-    Anchor anchor = AnchorNone;
-    if (PlayWriteCursor == ResyncRequest)
-        anchor = AnchorRequested;
-    else if (cursorsKnown && !WritePositionHolds(PlayWriteCursor, playCursor, writeCursor))
-        anchor = AnchorCorrection;
-    if (anchor != AnchorNone)
-        PlayWriteCursor = writeCursor + ResyncLead;
-    if (PlayWriteCursor >= RingBytes)
-        PlayWriteCursor -= RingBytes;  // at most 15999 + 8000 reaches here
-    if (anchor != AnchorNone && cursorsKnown)
-        SilenceGap(previous, PlayWriteCursor, playCursor, writeCursor);
+    if (FAILED(Audio.PlaybackRing->GetCurrentPosition(&playCursor, &writeCursor))) {
+        Audio.CaptureRing->Unlock(captured, HalfBytes, nullptr, 0);
+        return StopWithError(OutputStoppedMessage);
+    }
+    const DWORD lead = RingDistance(playCursor, writeCursor);
+    if (!Stream.leadSeen || lead < Stream.leadLow)
+        Stream.leadLow = lead;
+    if (!Stream.leadSeen || lead > Stream.leadHigh)
+        Stream.leadHigh = lead;
+    Stream.leadSeen = 1;
+    const SafeWindow window = SafeWindowFor(Stream.leadLow, Stream.leadHigh);
+
+    Anchor anchor;
+    const DWORD place = PlaceBlock(natural, PlayWriteCursor == ResyncRequest, playCursor, late, window, &anchor);
+    const DWORD position = (playCursor + place) % RingBytes;
+    // What an anchoring skips over is silenced: it may hold the ring's
+    // previous pass. That is from the end of the last block on, or from the
+    // write cursor where the device has read past it; what the device has yet
+    // to play of the last block is never touched, except by a block that cuts
+    // it (a device fallen behind).
+    DWORD gap = 0, cut = 0;
+    if (anchor == AnchorRequested || anchor == AnchorCorrection) {
+        DWORD from = lead;
+        if (natural != ResyncRequest) {
+            const DWORD ahead = RingDistance(playCursor, natural);
+            if (!PlayedPast(ahead) && ahead > from)
+                from = ahead;
+            if (!PlayedPast(ahead) && ahead > place)
+                cut = ahead - place;
+        }
+        if (place > from) {
+            gap = place - from;
+            Silence(playCursor + from, gap);
+        }
+    }
+    PlayWriteCursor = position;
 
     void* region[2];
     DWORD regionBytes[2];
-    if (FAILED(Audio.PlaybackRing->Lock(PlayWriteCursor, HalfBytes, &region[0], &regionBytes[0],
-                                        &region[1], &regionBytes[1], 0))) {
+    const HRESULT locked = Audio.PlaybackRing->Lock(PlayWriteCursor, HalfBytes, &region[0], &regionBytes[0],
+                                                    &region[1], &regionBytes[1], 0);
+    if (FAILED(locked)) {
         // Hand the captured half back before ending, so the device is not
         // left with a locked region while the tear-down stops it.
         Audio.CaptureRing->Unlock(captured, HalfBytes, nullptr, 0);
+        if (OutputGone(locked))
+            return StopWithError(OutputStoppedMessage);
         return StopWithError("Unable to lock playback buffer! If you have other sound-applications "
                              "running please close them and restart Voxotrope!");
     }
@@ -121,18 +218,19 @@ bool BlockStep(int half)
     // A step that came almost half a ring late may have read the half while
     // the capture device began to overwrite it: the block is dropped, as a
     // skipped half, and the next one goes in its place.
-    const bool torn = CaptureReaches(half);
+    const bool torn = Overrun(CaptureLate(half));
     if (BlockStepTrace)
-        BlockStepTrace({half, playCursor, writeCursor, PlayWriteCursor, anchor, torn ? nullptr : BlockCursor});
+        BlockStepTrace({half, playCursor, writeCursor, PlayWriteCursor, anchor, torn ? nullptr : BlockCursor,
+                        late, gap, cut});
     Audio.PlaybackRing->Unlock(region[0], regionBytes[0], region[1], regionBytes[1]);
     Audio.CaptureRing->Unlock(captured, HalfBytes, nullptr, 0);
     if (!torn)
         PlayWriteCursor += HalfBytes;  // wrapped by the next step
+    Stream.next = PlayWriteCursor % RingBytes;
     // What lies beyond the block up to the play cursor's next pass has been
     // played (or holds the dropped block): silenced, a late next block leaves
     // a gap there, not a replay.
-    if (cursorsKnown)
-        Silence(PlayWriteCursor, RingDistance(PlayWriteCursor, playCursor));
+    Silence(PlayWriteCursor, RingDistance(PlayWriteCursor, playCursor));
     return true;
 }
 
@@ -143,14 +241,26 @@ void TransportToggle(HWND button)
         // Blocks must keep pace with the devices on a busy machine too.
         SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
         Silence(0, RingBytes);  // what was left from before a Stop is not played again
-        Audio.PlaybackRing->Play(0, 0, DSBPLAY_LOOPING);
-        Audio.CaptureRing->Start(DSCBSTART_LOOPING);
+        StreamReset();
+        StallWatchesReset();
+        Transport = 1;
+        if (FAILED(Audio.PlaybackRing->Play(0, 0, DSBPLAY_LOOPING))) {
+            StopWithError("Unable to start sound output! If your output device was unplugged or other "
+                          "sound-applications are using it please bring it back or close them and restart "
+                          "Voxotrope!");
+            return;
+        }
+        if (FAILED(Audio.CaptureRing->Start(DSCBSTART_LOOPING)))
+            StopWithError("Unable to start sound capture! If your microphone was unplugged or other "
+                          "sound-applications are using it please bring it back or close them and restart "
+                          "Voxotrope!");
     } else {
         SetWindowTextA(button, "Start");
         Audio.PlaybackRing->Stop();
         Audio.CaptureRing->Stop();
         PlayWriteCursor = ResyncRequest;
+        Stream.next = ResyncRequest;
         SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+        Transport = 0;
     }
-    Transport ^= 1;
 }

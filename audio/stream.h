@@ -11,14 +11,10 @@ constexpr DWORD HalfBytes = 8000;
 constexpr DWORD ResyncLead = 3998;
 // PlayWriteCursor value that asks the next block step to resynchronise.
 constexpr uint32_t ResyncRequest = 0xFFFFFFFF;
-// How far the write position may stray from its anchored place, ResyncLead
-// beyond the device's write cursor, before a block step anchors it there
-// again: 2000 bytes (about 45 ms) either way. The block steps jitter against
-// the device by less than that, so clocks that agree cause no correction;
-// clocks that differ (capture and playback on separate devices, or Wine's
-// playback running 0.23 % fast on a 22050 Hz device) do, once per some tens
-// of seconds at worst.
-constexpr DWORD DriftTolerance = 2000;
+// The smallest step in which a device's cursors move that the program
+// assumes: 10 ms, as both Windows and Wine move theirs. A device whose write
+// lead is seen to vary by more counts that as its step.
+constexpr DWORD CursorStep = 441;
 
 // How close before a captured half the capture device's cursor may come
 // while the half is read: 1000 bytes, more than the 10-ms period (441 bytes)
@@ -31,13 +27,25 @@ extern uint32_t PlayWriteCursor;
 // 0 stopped, 1 running.
 extern int Transport;
 
-// Whether a block written at `position` lies within DriftTolerance of its
-// anchored place and overwrites nothing that the device has yet to play,
-// given the PlaybackRing's cursors. `position` may be up to one ring beyond.
-bool WritePositionHolds(uint32_t position, DWORD playCursor, DWORD writeCursor);
+// Where blocks may go, in bytes beyond the play cursor, for the device as
+// the block steps have seen it: a block must start at or beyond `safeFrom`
+// (the device has read up to its write cursor, and may move on by a cursor
+// step while the block is written) and end before the play cursor comes
+// round again, so start at most `safeTo` beyond it. `anchored` is where an
+// anchoring puts a block of a step that came on time: ResyncLead beyond the
+// write cursor, or the middle of the safe window for a device whose write
+// lead leaves too little room above that. `keep` is how far the position may
+// lie from there and still be kept on a request: the device's and the
+// capture's cursor steps together.
+struct SafeWindow {
+    DWORD safeFrom, safeTo, anchored, keep;
+};
+SafeWindow SafeWindowFor(DWORD leadLow, DWORD leadHigh);
 
-// Why a block step set the write position from the device's write cursor.
-enum Anchor { AnchorNone, AnchorRequested, AnchorCorrection };
+// Why a block step set the write position from the device's cursors: a
+// message asked for it and it moved; a correction; or a message asked for
+// it and it stayed, being already where it belongs.
+enum Anchor { AnchorNone, AnchorRequested, AnchorCorrection, AnchorKept };
 
 // What one block step saw and did. The traced build of the program
 // (tools/trace) writes one line per step from it; the program leaves the
@@ -48,15 +56,25 @@ struct BlockStepRecord {
     uint32_t position;              // where the block was written
     Anchor anchor;                  // whether and why the position was set anew
     const int16_t* samples;         // the block as it went into the ring; null when skipped
+    DWORD late;                     // bytes the capture device had gone past the half's end
+    DWORD gap;                      // bytes of silence an anchoring left before the block
+    DWORD cut;                      // bytes of unplayed sound a correction wrote over
 };
 extern void (*BlockStepTrace)(const BlockStepRecord& record);
 
 // Processes the captured half `half` (0 or 1). A half that the capture device
 // is overwriting, or comes within CaptureMargin of, before or while it is
 // read (the step came nearly half a ring late) is dropped: it may hold sound
-// from two passes of the ring. Returns false when a lock
-// failed: PendingError is set and the main window has been destroyed.
+// from two passes of the ring. Returns false when a lock failed or the
+// playback ring cannot tell its cursors (the output device is gone):
+// PendingError is set and the main window has been destroyed.
 bool BlockStep(int half);
+
+extern const char* const OutputStoppedMessage;
+
+// Forgets what the block steps have seen of the devices: the next block is
+// anchored afresh. The Transport does it when it starts.
+void StreamReset();
 
 // Ends streaming on a failure: stores `message` as the pending error and
 // destroys the main window, whose tear-down shows it. Returns false.

@@ -369,6 +369,26 @@ TEST_F(MainWindowTest, TearDownStopsTheRingsShowsTheErrorThenReleasesInReverse)
     EXPECT_EQ(WorkBuffers[0], nullptr);
 }
 
+// A system from Windows 8 on: the full mask is taken, and every wait asks
+// for touch and pen input too.
+DWORD AskedWakeMask;
+DWORD WINAPI Windows8Wait(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds, DWORD wakeMask)
+{
+    AskedWakeMask |= wakeMask;
+    return MsgWaitForMultipleObjects(count, handles, waitAll, milliseconds, wakeMask & 0xFF);
+}
+
+TEST_F(MainWindowTest, LoopWakesForTouchAndPenWhereTheSystemHasThem)
+{
+    ShellApiStandIn standIn;
+    ShellApi.wait = Windows8Wait;
+    AskedWakeMask = 0;
+    ASSERT_NE(CreateMain(), nullptr);
+    PostMessageA(main, WM_COMMAND, IDC_CLOSE, 0);
+    EXPECT_EQ(RunEventLoop(), 0);
+    EXPECT_EQ(AskedWakeMask, 0x1CFFu);
+}
+
 void CALLBACK CloseMainWindow(HWND, UINT, UINT_PTR, DWORD)
 {
     DestroyWindow(FindWindowA("Voxotrope", "Voxotrope"));
@@ -395,6 +415,36 @@ TEST_F(MainWindowTest, CaptureThatStopsWhileRunningEndsWithAMessage)
     EXPECT_GE(took, 1000u);  // well over a block period of silence first
     EXPECT_LE(took, 2000u);
     EXPECT_FALSE(IsWindow(main));
+}
+
+// The output device stops (a headset unplugged) while capture goes on: its
+// play cursor moves for half a second, then stands still.
+FakeSound* Running;
+DWORD RunningSince;
+void CALLBACK CaptureGoesOn(HWND, UINT, UINT_PTR, DWORD)
+{
+    SetEvent(Audio.events[0]);
+    if (GetTickCount() - RunningSince < 500)
+        Running->playback.playCursor = (Running->playback.playCursor + 4410) % 16000;
+}
+
+TEST_F(MainWindowTest, OutputThatStopsWhileCaptureRunsEndsWithAMessage)
+{
+    DialogWatch watch;
+    ASSERT_NE(CreateMain(), nullptr);
+    SendMessageA(main, WM_COMMAND, IDC_START, reinterpret_cast<LPARAM>(Child(IDC_START)));
+    Running = &fake;
+    RunningSince = GetTickCount();
+    UINT_PTR capture = SetTimer(nullptr, 0, 100, CaptureGoesOn);
+    UINT_PTR lastResort = SetTimer(nullptr, 0, 6000, CloseMainWindow);
+    EXPECT_EQ(RunEventLoop(), 0);
+    DWORD took = GetTickCount() - RunningSince;
+    KillTimer(nullptr, capture);
+    KillTimer(nullptr, lastResort);
+    ASSERT_EQ(watch.seen.size(), 1u);
+    EXPECT_EQ(watch.seen[0].text, OutputStoppedMessage);
+    EXPECT_GE(took, 1300u);  // a second after the cursor was first seen still
+    EXPECT_LE(took, 2500u);
 }
 
 struct FailingStep {

@@ -1,8 +1,10 @@
 // Test doubles of the two rings: a byte array each, with Lock splitting a
 // range at the ring's end the way the devices do, and a record of the calls.
 // The playback ring also keeps, per byte, whether it holds sound that the
-// device has not played yet, so that a test can play it forward and count
-// sound played twice or overwritten before it was played.
+// device has not read yet, so that a test can move the device on and count
+// what it reads: sound read twice, silence, sound overwritten before it was
+// read. The device reads at its true write cursor, `readHead`, which a test
+// moves with ReadOn apart from the cursors it reports.
 #pragma once
 #include <windows.h>
 #include <dsound.h>
@@ -15,25 +17,35 @@ struct FakePlaybackRing : IDirectSoundBuffer {
     DWORD playCursor = 0;       // what GetCurrentPosition reports
     DWORD writeCursor = 0;
     bool failLock = false;
+    HRESULT lockFailure = DSERR_INVALIDPARAM;  // what a failing Lock returns
+    bool failPosition = false;  // GetCurrentPosition fails: the device is gone
+    HRESULT playResult = DS_OK;
     int locked = 0;             // regions handed out and not yet returned
     std::vector<std::string>* calls = nullptr;
     const char* name = "PlaybackRing";  // in the call record
     DWORD lastLockOffset = 0;   // of the last lock of a whole block
     DWORD lastLengths[2] = {};
     std::vector<uint8_t> unplayed = std::vector<uint8_t>(16000, 0);
-    long overwritten = 0;       // unplayed sound bytes handed out for writing
-    long playedAgain = 0;       // sound bytes the device played a second time
+    long overwritten = 0;       // unread sound bytes handed out for writing
+    long playedAgain = 0;       // sound bytes the device read a second time
+    long heard = 0;             // sound bytes read once
+    long silent = 0;            // silent bytes read since the first sound
+    DWORD readHead = 0;
 
-    // The device plays `bytes` from its play cursor on, which moves with it.
-    void PlayOn(DWORD bytesToPlay)
+    // The device reads `bytesToRead` from its read head on, which moves with it.
+    void ReadOn(DWORD bytesToRead)
     {
-        for (DWORD i = 0; i < bytesToPlay; i++) {
-            const DWORD at = (playCursor + i) % bytes.size();
-            if (bytes[at] != 0 && !unplayed[at])
+        for (DWORD i = 0; i < bytesToRead; i++) {
+            const DWORD at = (readHead + i) % bytes.size();
+            if (bytes[at] == 0)
+                silent += heard > 0;
+            else if (!unplayed[at])
                 playedAgain++;
+            else
+                heard++;
             unplayed[at] = 0;
         }
-        playCursor = (playCursor + bytesToPlay) % bytes.size();
+        readHead = (readHead + bytesToRead) % bytes.size();
     }
 
     void Note(const char* call) { if (calls) calls->push_back(std::string(name) + "." + call); }
@@ -44,6 +56,8 @@ struct FakePlaybackRing : IDirectSoundBuffer {
     STDMETHOD(GetCaps)(LPDSBCAPS) override { return E_NOTIMPL; }
     STDMETHOD(GetCurrentPosition)(LPDWORD play, LPDWORD write) override
     {
+        if (failPosition)
+            return DSERR_NODRIVER;
         if (play) *play = playCursor;
         if (write) *write = writeCursor;
         return DS_OK;
@@ -57,7 +71,9 @@ struct FakePlaybackRing : IDirectSoundBuffer {
     STDMETHOD(Lock)(DWORD offset, DWORD length, LPVOID* first, LPDWORD firstBytes, LPVOID* second,
                     LPDWORD secondBytes, DWORD) override
     {
-        if (failLock || offset >= bytes.size() || length > bytes.size())
+        if (failLock)
+            return lockFailure;
+        if (offset >= bytes.size() || length > bytes.size())
             return DSERR_INVALIDPARAM;
         DWORD tail = static_cast<DWORD>(bytes.size()) - offset;
         *first = bytes.data() + offset;
@@ -74,7 +90,7 @@ struct FakePlaybackRing : IDirectSoundBuffer {
         locked++;
         return DS_OK;
     }
-    STDMETHOD(Play)(DWORD, DWORD, DWORD) override { Note("Play"); return DS_OK; }
+    STDMETHOD(Play)(DWORD, DWORD, DWORD) override { Note("Play"); return playResult; }
     STDMETHOD(SetCurrentPosition)(DWORD) override { return E_NOTIMPL; }
     STDMETHOD(SetFormat)(LPCWAVEFORMATEX) override { return E_NOTIMPL; }
     STDMETHOD(SetVolume)(LONG) override { return E_NOTIMPL; }
@@ -97,6 +113,7 @@ struct FakePlaybackRing : IDirectSoundBuffer {
 struct FakeCaptureRing : IDirectSoundCaptureBuffer {
     std::vector<uint8_t> bytes = std::vector<uint8_t>(16000, 0);
     bool failLock = false;
+    HRESULT startResult = DS_OK;
     int locked = 0;
     DWORD captureCursor = NoCursor;  // what GetCurrentPosition reports; NoCursor: it fails
     static constexpr DWORD NoCursor = 0xFFFFFFFF;
@@ -141,7 +158,7 @@ struct FakeCaptureRing : IDirectSoundCaptureBuffer {
             captureCursor = cursorAfterLock;
         return DS_OK;
     }
-    STDMETHOD(Start)(DWORD) override { Note("Start"); return DS_OK; }
+    STDMETHOD(Start)(DWORD) override { Note("Start"); return startResult; }
     STDMETHOD(Stop)() override { Note("Stop"); return DS_OK; }
     STDMETHOD(Unlock)(LPVOID, DWORD, LPVOID, DWORD) override { locked--; return DS_OK; }
 };

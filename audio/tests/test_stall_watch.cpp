@@ -13,7 +13,8 @@ namespace {
 struct Timeline {
     const char* name;
     DWORD begins, dies, heldFrom, heldTo, bunch;
-    DWORD stallFrom, stallBy;  // the first stall lies in this window; 0, 0: none in 20 s
+    DWORD stallFrom, stallBy;  // the first stall lies in this window; 0, 0: none in 80 s
+    DWORD wakes;               // the device is quiet from heldFrom until then (the machine slept)
 };
 
 DWORD FirstStall(const Timeline& line, DWORD origin)
@@ -21,8 +22,9 @@ DWORD FirstStall(const Timeline& line, DWORD origin)
     StallWatch watch = {};
     std::deque<DWORD> due;
     DWORD bytes = 0, lastCheck = 0;
-    for (DWORD t = 1; t <= 20000; t++) {
-        if (t >= line.begins && t < line.dies && t % 10 == 0) {
+    for (DWORD t = 1; t <= 80000; t++) {
+        const bool asleep = t >= line.heldFrom && t < line.wakes;
+        if (t >= line.begins && t < line.dies && !asleep && t % 10 == 0) {
             bytes += 441;
             if (bytes % 8000 < 441)
                 due.push_back(line.bunch ? (t + line.bunch - 1) / line.bunch * line.bunch : t);
@@ -42,14 +44,16 @@ DWORD FirstStall(const Timeline& line, DWORD origin)
 
 const Timeline Timelines[] = {
     // Last notification at 2910: the first check a second after it.
-    {"device gone", 0, 3000, 0, 0, 0, 3910, 4100},
-    {"busy machine", 0, ~0u, 3000, 3700, 400, 0, 0},
-    {"notifications bunched", 0, ~0u, 0, 0, 1300, 0, 0},
-    {"ten-second menu", 0, ~0u, 2000, 12000, 0, 0, 0},
-    // The notification from before the end is handled when the menu closes.
-    {"device gone during a menu", 0, 5000, 2000, 12000, 0, 12500, 13200},
-    {"device slow to begin", 1900, ~0u, 0, 0, 0, 0, 0},
-    {"device that never begins", 30000, ~0u, 0, 0, 0, 5000, 5200},
+    {"device gone", 0, 3000, 0, 0, 0, 3910, 4100, 0},
+    {"busy machine", 0, ~0u, 3000, 3700, 400, 0, 0, 0},
+    {"notifications bunched", 0, ~0u, 0, 0, 1300, 0, 0, 0},
+    {"ten-second menu", 0, ~0u, 2000, 12000, 0, 0, 0, 0},
+    // After a long gap the watch starts afresh, as at a start: the device
+    // has as long to show itself as a device starting.
+    {"device gone during a menu", 0, 5000, 2000, 12000, 0, 17000, 17300, 0},
+    {"laptop asleep for a minute, device 1.5 s to wake", 0, ~0u, 2000, 62000, 0, 0, 0, 63500},
+    {"device slow to begin", 1900, ~0u, 0, 0, 0, 0, 0, 0},
+    {"device that never begins", 30000, ~0u, 0, 0, 0, 5000, 5200, 0},
 };
 
 TEST(StallWatch, SeesStoppedCaptureAndNothingElse)
@@ -69,6 +73,64 @@ TEST(StallWatch, SeesStoppedCaptureAndNothingElse)
     StallNotified(&watch, 0);
     EXPECT_FALSE(StallSeen(&watch, 100, 5000));
     EXPECT_FALSE(StallSeen(&watch, 10100, 5000));
+}
+
+// The output, ms by ms: its play cursor moves every 10 ms from `begins` until
+// `dies`; capture notifies every 181 ms until `captureDies`; the loop checks
+// after each notification and every 200 ms, but not while it is held, when
+// the device sleeps too, until `wakes`.
+struct OutputTimeline {
+    const char* name;
+    DWORD begins, dies, captureDies, heldFrom, heldTo, wakes;
+    DWORD stallFrom, stallBy;  // the first stall lies in this window; 0, 0: none in 80 s
+};
+
+DWORD FirstOutputStall(const OutputTimeline& line, DWORD origin)
+{
+    OutputWatch watch = {};
+    DWORD position = 0, lastCheck = 0;
+    for (DWORD t = 1; t <= 80000; t++) {
+        const bool asleep = t >= line.heldFrom && t < line.wakes;
+        if (t >= line.begins && t < line.dies && !asleep && t % 10 == 0)
+            position = (position + 441) % 16000;
+        if (t >= line.heldFrom && t < line.heldTo)
+            continue;
+        bool check = t - lastCheck >= 200;
+        if (t < line.captureDies && !asleep && t % 181 == 0) {
+            OutputNotified(&watch);
+            check = true;
+        }
+        if (check) {
+            lastCheck = t;
+            if (OutputStallSeen(&watch, origin + t, position))
+                return t;
+        }
+    }
+    return 0;
+}
+
+const OutputTimeline OutputTimelines[] = {
+    {"headset unplugged", 0, 3000, ~0u, 0, 0, 0, 4000, 4300},
+    {"sound server gone", 0, 3000, 3000, 0, 0, 0, 0, 0},  // the capture's watch tells
+    {"machine too busy for a second and a half", 0, ~0u, ~0u, 3000, 4500, 4500, 0, 0},
+    {"device slow to begin", 1900, ~0u, ~0u, 0, 0, 0, 0, 0},
+    {"device that never begins", 30000, ~0u, ~0u, 0, 0, 0, 5000, 5300},
+    {"laptop asleep for a minute, device 1.5 s to wake", 0, ~0u, ~0u, 2000, 62000, 63500, 0, 0},
+    {"headset unplugged during a menu", 0, 5000, ~0u, 2000, 12000, 12000, 17000, 17300},
+};
+
+TEST(OutputWatch, SeesStoppedOutputAndNothingElse)
+{
+    for (const OutputTimeline& line : OutputTimelines)
+        for (DWORD origin : {0u, 0xFFFFF000u}) {
+            DWORD stall = FirstOutputStall(line, origin);
+            if (line.stallBy == 0) {
+                EXPECT_EQ(stall, 0u) << line.name;
+            } else {
+                EXPECT_GE(stall, line.stallFrom) << line.name;
+                EXPECT_LE(stall, line.stallBy) << line.name;
+            }
+        }
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ struct StreamTest : ::testing::Test {
         Audio.PlaybackRing = &playback;
         PendingError = nullptr;
         PlayWriteCursor = ResyncRequest;
+        StreamReset();
         Transport = 0;
         for (size_t i = 0; i < capture.bytes.size(); i++)
             capture.bytes[i] = static_cast<uint8_t>(i * 7 + i / 256);
@@ -87,7 +88,7 @@ TEST_F(StreamTest, FirstBlockIsAnchoredBeyondTheDeviceWriteCursor)
 
 TEST_F(StreamTest, ResyncPastTheRingEndWraps)
 {
-    playback.writeCursor = 14000;
+    DeviceAt(14000);
     ASSERT_TRUE(BlockStep(0));
     EXPECT_EQ(playback.lastLockOffset, 1998u);  // 14000 + 3998 - 16000
     EXPECT_EQ(PlayedAt(1998), CapturedHalf(0));
@@ -153,43 +154,86 @@ TEST_F(StreamTest, StopThenStartTogglesTheButtonAndResynchronises)
     EXPECT_EQ(playback.lastLockOffset, 4000u);
 }
 
-struct FailedLock {
-    bool capture;
+// A ring that fails during a step: another program holds the device, or the
+// output device went away (a headset unplugged: its buffer is lost, the
+// device invalidated, or the ring cannot tell its cursors any more).
+struct FailedRing {
+    const char* name;
+    bool captureLock, playbackLock, playbackPosition;
+    HRESULT result;  // of the failing playback lock
     const char* message;
 };
 
-class StreamLockFailure : public StreamTest, public ::testing::WithParamInterface<FailedLock> {};
+void PrintTo(const FailedRing& ring, std::ostream* out) { *out << ring.name; }
 
-TEST_P(StreamLockFailure, StoresItsMessageDestroysTheMainWindowAndStops)
+const char* const CaptureLockMessage =
+    "Unable to lock capture buffer! If you have other sound-applications running please close them and "
+    "restart Voxotrope!";
+const char* const PlaybackLockMessage =
+    "Unable to lock playback buffer! If you have other sound-applications running please close them and "
+    "restart Voxotrope!";
+
+class StreamRingFailure : public StreamTest, public ::testing::WithParamInterface<FailedRing> {};
+
+TEST_P(StreamRingFailure, StoresItsMessageDestroysTheMainWindowAndStops)
 {
+    const FailedRing ring = GetParam();
     Audio.mainWindow = CreateWindowExA(0, "STATIC", "main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                        nullptr, nullptr);
-    (GetParam().capture ? capture.failLock : playback.failLock) = true;
+    capture.failLock = ring.captureLock;
+    playback.failLock = ring.playbackLock;
+    playback.lockFailure = ring.result;
+    playback.failPosition = ring.playbackPosition;
     EXPECT_FALSE(BlockStep(0));
     ASSERT_NE(PendingError, nullptr);
-    EXPECT_STREQ(PendingError, GetParam().message);
+    EXPECT_STREQ(PendingError, ring.message);
     EXPECT_FALSE(IsWindow(Audio.mainWindow));
-    // The captured half is handed back even when only the playback lock failed.
+    // The captured half is handed back even when only the playback ring failed.
     EXPECT_EQ(capture.locked, 0);
     EXPECT_EQ(playback.locked, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rings, StreamLockFailure,
-    ::testing::Values(
-        FailedLock{true, "Unable to lock capture buffer! If you have other sound-applications running "
-                         "please close them and restart Voxotrope!"},
-        FailedLock{false, "Unable to lock playback buffer! If you have other sound-applications "
-                          "running please close them and restart Voxotrope!"}));
+    Rings, StreamRingFailure,
+    ::testing::Values(FailedRing{"CaptureLock", true, false, false, DS_OK, CaptureLockMessage},
+                      FailedRing{"PlaybackLock", false, true, false, DSERR_INVALIDPARAM, PlaybackLockMessage},
+                      FailedRing{"PlaybackBufferLost", false, true, false, DSERR_BUFFERLOST, OutputStoppedMessage},
+                      FailedRing{"PlaybackDeviceInvalidated", false, true, false,
+                                 static_cast<HRESULT>(0x88890004), OutputStoppedMessage},
+                      FailedRing{"PlaybackPosition", false, false, true, DS_OK, OutputStoppedMessage}),
+    [](const ::testing::TestParamInfo<FailedRing>& info) { return std::string(info.param.name); });
 
-// Hundreds of steps with random device cursors, resync requests and jitter
-// within the drift tolerance: each block's 8000 bytes land exactly where the
-// rules put them.
+// A ring that will not start is reported at Start, and the program ends.
+TEST_F(StreamTest, RingThatWillNotStartIsReported)
+{
+    for (bool output : {true, false}) {
+        Audio.mainWindow = CreateWindowExA(0, "STATIC", "main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                           nullptr, nullptr);
+        PendingError = nullptr;
+        Transport = 0;
+        playback.playResult = output ? DSERR_BUFFERLOST : DS_OK;
+        capture.startResult = output ? DS_OK : DSERR_NODRIVER;
+        TransportToggle(button);
+        ASSERT_NE(PendingError, nullptr);
+        EXPECT_EQ(std::string(PendingError).rfind(output ? "Unable to start sound output!"
+                                                         : "Unable to start sound capture!", 0), 0u);
+        EXPECT_FALSE(IsWindow(Audio.mainWindow));
+    }
+}
+
+// Hundreds of steps with random device cursors, resync requests and jitter:
+// each block's 8000 bytes land exactly where the rules put them. Under Wine's
+// cursors (write cursor 440 bytes beyond the play cursor) a request keeps the
+// position where it lies 3556 to 8000 bytes beyond the play cursor (no more
+// than two 10-ms steps short of its anchored place, 4438, and the block ends
+// before the play cursor comes round); elsewhere it anchors the block 3998
+// beyond the write cursor.
 TEST_F(StreamTest, RandomCursorsAndResyncsPlaceEveryBlockExactly)
 {
     std::mt19937 random(12345);
     EffectFlags[FxReverse] = 1;  // the chain's output differs from its input
     uint32_t expected = 0;
+    int kept = 0, moved = 0;
     for (int step = 0; step < 600; step++) {
         int half = step & 1;
         for (size_t i = half * HalfBytes; i < (half + 1) * HalfBytes; i++)
@@ -197,9 +241,15 @@ TEST_F(StreamTest, RandomCursorsAndResyncsPlaceEveryBlockExactly)
         if (step == 0 || random() % 4 == 0) {
             DeviceAt(random() % RingBytes);
             PlayWriteCursor = ResyncRequest;
-            expected = (playback.writeCursor + ResyncLead) % RingBytes;
+            const DWORD ahead = (expected + RingBytes - playback.playCursor) % RingBytes;
+            if (step == 0 || ahead < 3556 || ahead > 8000) {
+                expected = (playback.writeCursor + ResyncLead) % RingBytes;
+                moved++;
+            } else {
+                kept++;
+            }
         } else {
-            DeviceAt(expected + RingBytes - ResyncLead + random() % (2 * DriftTolerance) - DriftTolerance);
+            DeviceAt(expected + RingBytes - ResyncLead + random() % 4000 - 2000);
         }
         ASSERT_TRUE(BlockStep(half));
         // Reverse of the captured samples, written from the expected place.
@@ -210,20 +260,43 @@ TEST_F(StreamTest, RandomCursorsAndResyncsPlaceEveryBlockExactly)
             ASSERT_EQ(out[k], in[AudioBlockSamples - 1 - k]) << "step " << step << " sample " << k;
         expected = (expected + HalfBytes) % RingBytes;
     }
+    EXPECT_GT(kept, 20);
+    EXPECT_GT(moved, 20);
 }
 
-// Ten minutes of blocks against devices whose clocks differ or whose steps
-// come late. The device plays what the ring holds; no sound may be played a
-// second time (a stretch from the ring's previous pass), sound is cut before
-// it was played only by a correction (a playback clock slower than capture,
-// or a late step, leaves more sound than time), and the write position is
-// corrected only as often as the clocks make necessary.
+// Regression: a request silenced the ring from the device's write cursor on,
+// which held the unplayed second half of the last block. The block of a
+// step 34 ms late lands right behind the last one, which stays whole.
+TEST_F(StreamTest, RequestKeepsTheLastBlocksUnplayedSound)
+{
+    DeviceAt(1000);
+    ASSERT_TRUE(BlockStep(0));  // 4998..12998
+    DeviceAt(10500);
+    capture.captureCursor = 1500;
+    PlayWriteCursor = ResyncRequest;
+    ASSERT_TRUE(BlockStep(1));
+    EXPECT_EQ(playback.lastLockOffset, 12998u);
+    EXPECT_TRUE(std::equal(playback.bytes.begin() + 10060, playback.bytes.begin() + 12998,
+                           capture.bytes.begin() + 10060 - 4998));
+    EXPECT_EQ(PlayedAt(12998), CapturedHalf(1));
+}
+
+// Ten minutes of blocks against the devices people have, whose clocks may
+// differ from the capture's, whose steps may come late, and whose windows
+// may ask for a resync before any step. Cursors move in steps, the capture's
+// too, and a device reads the ring at its write cursor, `lead` bytes ahead of
+// what it plays. Nothing may be read twice (a stretch from the ring's
+// previous pass); sound is cut before it was read only by a correction; and
+// silence and cuts stay within what the clocks make necessary.
 struct Clocks {
     const char* name;
     double playPerCapture;  // samples the device plays per captured sample
+    DWORD lead, step;       // write cursor beyond the play cursor; cursor step (bytes)
     int jitter;             // each step comes up to this many samples late
     int lateEvery, late;    // and every lateEvery-th step `late` samples late
+    int resyncEvery;        // a request before every step (1), one in four at random (4), or none (0)
     int minCorrections, maxCorrections;
+    double maxSilentMs, maxCutMs;  // in ten minutes
 };
 
 void PrintTo(const Clocks& clocks, std::ostream* out) { *out << clocks.name; }
@@ -237,47 +310,71 @@ TEST_P(StreamClocks, NoSoundPlaysTwiceOrIsLost)
     for (size_t i = 0; i < capture.bytes.size(); i++)
         capture.bytes[i] = static_cast<uint8_t>(1 + i % 251);  // no silent byte
     const int steps = 3308;  // ten minutes
-    double played = 0;       // device samples played, unwrapped
-    int corrections = 0;
+    double read = 0;         // device bytes read, unwrapped
     BlockStepTrace = [](const BlockStepRecord& step) { StepsCorrected += step.anchor == AnchorCorrection; };
     StepsCorrected = 0;
-    DeviceAt(440);
     for (int step = 0; step < steps; step++) {
         int late = static_cast<int>(random() % (clocks.jitter + 1));
         if (clocks.lateEvery && step % clocks.lateEvery == clocks.lateEvery - 1)
             late = clocks.late;
         const double now = 4000.0 * (step + 1) + late;  // capture samples
-        const double target = now * clocks.playPerCapture;
-        playback.PlayOn(2 * static_cast<DWORD>(target - played));
-        played = static_cast<DWORD>(target);
-        playback.writeCursor = (playback.playCursor + 440) % RingBytes;
-        capture.captureCursor = static_cast<DWORD>(2 * now) % RingBytes;
+        const double target = 2 * now * clocks.playPerCapture;
+        playback.ReadOn(static_cast<DWORD>(target - read));
+        read = static_cast<DWORD>(target);
+        const DWORD quantized = static_cast<DWORD>(read) / clocks.step * clocks.step;
+        playback.writeCursor = quantized % RingBytes;
+        playback.playCursor = (quantized + RingBytes - clocks.lead) % RingBytes;
+        // The capture cursor has passed the half's end when its notification comes.
+        capture.captureCursor = (static_cast<DWORD>(2 * now) + 440) / 441 * 441 % RingBytes;
+        if (clocks.resyncEvery && random() % clocks.resyncEvery == 0)
+            PlayWriteCursor = ResyncRequest;
         const long cutBefore = playback.overwritten, correctionsBefore = StepsCorrected;
         ASSERT_TRUE(BlockStep(step & 1));
         if (playback.overwritten != cutBefore) {
             ASSERT_GT(StepsCorrected, correctionsBefore) << "sound cut at step " << step;
         }
     }
-    corrections = StepsCorrected;
     BlockStepTrace = nullptr;
+    const double bytesPerMs = 44.1;
     EXPECT_EQ(playback.playedAgain, 0);
-    EXPECT_GE(corrections, clocks.minCorrections);
-    EXPECT_LE(corrections, clocks.maxCorrections);
+    EXPECT_GE(StepsCorrected, clocks.minCorrections);
+    EXPECT_LE(StepsCorrected, clocks.maxCorrections);
+    EXPECT_LE(playback.silent / bytesPerMs, clocks.maxSilentMs);
+    EXPECT_LE(playback.overwritten / bytesPerMs, clocks.maxCutMs);
 }
 
+// Wine's device: cursors in 10-ms steps, the write cursor one step ahead.
+// Windows: three steps ahead. A Bluetooth headset: 100 ms ahead, 20-ms steps.
 INSTANTIATE_TEST_SUITE_P(
     TenMinutes, StreamClocks,
     ::testing::Values(
-        // 10 ms of jitter is what Wine's period gives: no correction.
-        Clocks{"AgreeingClocksWithJitter", 1.0, 220, 0, 0, 0, 0},
+        // 10 ms of jitter is what Wine's period gives: no correction, nothing lost.
+        Clocks{"WineAgreeing", 1.0, 440, 441, 220, 0, 0, 0, 0, 0, 0, 0},
+        Clocks{"WineAgreeingResyncEveryStep", 1.0, 440, 441, 220, 0, 0, 1, 0, 0, 0, 0},
+        Clocks{"WineAgreeingResyncAtRandom", 1.0, 440, 441, 220, 0, 0, 4, 0, 0, 0, 0},
+        Clocks{"WindowsAgreeingResyncEveryStep", 1.0, 1323, 441, 220, 0, 0, 1, 0, 0, 0, 0},
+        Clocks{"WindowsAgreeingResyncAtRandom", 1.0, 1323, 441, 220, 0, 0, 4, 0, 0, 0, 0},
+        Clocks{"BluetoothAgreeingResyncEveryStep", 1.0, 4410, 882, 220, 0, 0, 1, 0, 0, 0, 0},
+        Clocks{"BluetoothAgreeingResyncAtRandom", 1.0, 4410, 882, 220, 0, 0, 4, 0, 0, 0, 0},
         // Wine plays 221 frames per 10 ms on a 22050 Hz device: 0.227 % fast,
-        // 100 bytes a second, a correction every 2000 bytes.
-        Clocks{"WineOn22050HzDevices", 221.0 / 220.5, 220, 0, 0, 25, 35},
-        // Separate capture and playback devices, 300 ppm apart either way.
-        Clocks{"PlaybackSlowBy300ppm", 0.9997, 220, 0, 0, 1, 4},
-        Clocks{"PlaybackFastBy300ppm", 1.0003, 220, 0, 0, 1, 4},
-        // A busy machine: every 30 s one step comes 150 ms late.
-        Clocks{"StepLateBy150msEvery30s", 1.0, 220, 165, 3300, 0, 40}),
+        // 1.36 s in ten minutes to be made up by silence.
+        Clocks{"WineOn22050HzDevices", 221.0 / 220.5, 440, 441, 220, 0, 0, 0, 10, 25, 1500, 0},
+        Clocks{"WineOn22050HzDevicesResyncEveryStep", 221.0 / 220.5, 440, 441, 220, 0, 0, 1, 0, 25, 1500, 0},
+        // Separate capture and playback devices, 300 ppm apart either way: a
+        // slow device leaves more sound than time, which must be cut.
+        Clocks{"PlaybackSlowBy300ppm", 0.9997, 440, 441, 220, 0, 0, 0, 1, 3, 0, 400},
+        Clocks{"PlaybackSlowBy300ppmResyncAtRandom", 0.9997, 1323, 441, 220, 0, 0, 4, 1, 3, 0, 400},
+        Clocks{"PlaybackFastBy300ppm", 1.0003, 440, 441, 220, 0, 0, 0, 1, 3, 400, 0},
+        // A busy machine: every 30 s one step comes 70 ms late. Its block
+        // lands where it would anyway, still safely ahead of the device.
+        Clocks{"StepLateBy70msEvery30s", 1.0, 440, 441, 220, 165, 1544, 0, 0, 0, 0, 0},
+        Clocks{"StepLateBy70msEvery30sResyncEveryStep", 1.0, 440, 441, 220, 165, 1544, 1, 0, 0, 0, 0},
+        // 120 and 150 ms late: the device has read past the last block, and
+        // the block goes just beyond its write cursor. The next step, on
+        // time, finds it safe: no correction undoes the first one, and no
+        // sound is cut.
+        Clocks{"StepLateBy120msEvery30s", 1.0, 440, 441, 220, 165, 2646, 0, 1, 20, 500, 0},
+        Clocks{"StepLateBy150msEvery30sResyncAtRandom", 1.0, 440, 441, 220, 165, 3308, 4, 1, 20, 1000, 0}),
     [](const ::testing::TestParamInfo<Clocks>& info) { return std::string(info.param.name); });
 
 // A step that comes more than half a ring late finds its half being
@@ -294,7 +391,7 @@ TEST_F(StreamTest, HalfBeingOverwrittenIsSkipped)
     ASSERT_TRUE(BlockStep(0));
     EXPECT_EQ(capture.locked, 0);
     EXPECT_EQ(PlayWriteCursor, ResyncRequest);
-    capture.captureCursor = 8100;  // half 0 is whole now, half 1 being filled
+    capture.captureCursor = 8000;  // half 0 is whole now, half 1 being filled
     ASSERT_TRUE(BlockStep(0));
     EXPECT_EQ(PlayedAt(4998), CapturedHalf(0));
 }
@@ -308,13 +405,15 @@ TEST_F(StreamTest, HalfOverwrittenWhileReadIsDropped)
     ASSERT_TRUE(BlockStep(0));
     EXPECT_EQ(capture.locked, 0);
     EXPECT_EQ(playback.locked, 0);
-    EXPECT_EQ(PlayedAt(4998), std::vector<uint8_t>(HalfBytes, 0));  // silence, not a torn block
-    EXPECT_EQ(PlayWriteCursor, 4998u);  // the next block goes in its place
+    // 136 ms late: the block would have gone one 10-ms step beyond the write
+    // cursor, at 1441.
+    EXPECT_EQ(PlayedAt(1441), std::vector<uint8_t>(HalfBytes, 0));  // silence, not a torn block
+    EXPECT_EQ(PlayWriteCursor, 1441u);  // the next block goes in its place
     capture.cursorAfterLock = FakeCaptureRing::NoCursor;
-    capture.captureCursor = 8100;
+    capture.captureCursor = 8000;
     ASSERT_TRUE(BlockStep(0));
-    EXPECT_EQ(PlayedAt(4998), CapturedHalf(0));
-    EXPECT_EQ(PlayWriteCursor, 12998u);
+    EXPECT_EQ(PlayedAt(1441), CapturedHalf(0));
+    EXPECT_EQ(PlayWriteCursor, 9441u);
 }
 
 }  // namespace
