@@ -20,7 +20,11 @@
 # SOAK_EFFECTS the panels of the effects run (all seven; keep deeper, the
 # exact check relies on it), SOAK_BUSY the number of CPU-bound processes
 # that run beside the program (0), SOAK_ENV VAR=VALUE words for the program
-# (an environment setting to try). The program gets VOXOTROPE_TRACE naming
+# (an environment setting to try), SOAK_HANDS a person's hands on the
+# program all through the run: `mouse` moves the pointer to and fro across
+# the main window's top strip every 30 ms, `slider` opens the Volume panel
+# and drags its thumb up and down without letting go (the value is written
+# only at the release, so the sound stays unchanged). The program gets VOXOTROPE_TRACE naming
 # OUT/CHAIN.trace (a traced build writes its block steps there); with
 # SOAK_TRACE_SUMMARY set to a command, that command is run on the file and
 # its one line of output joins the figures.
@@ -47,6 +51,11 @@ export WINEPREFIX=${VOXOTROPE_BENCH_WINEPREFIX:-$(dirname "$exe")/bench-winepref
 . "$top/scripts/sandbox.sh"
 . "$top/scripts/uidrive.sh"
 
+# The feeder and the reader at real-time priority where that is allowed: on
+# a busy machine they must not be what starves (a slow reader holds the
+# speaker's clock back).
+rt=()
+chrt -f 10 true 2>/dev/null && rt=(chrt -f 10)
 root=$(mktemp -d /tmp/voxotrope-soak.XXXXXX)
 pids=()
 finish() {
@@ -78,6 +87,25 @@ figures() {
 # ticks PID: user + system time of a process, in clock ticks.
 ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null; }
 
+# The pointer to and fro across the main window's top strip, motion only.
+# One xdotool a sweep: a process started every 30 ms would load the machine.
+hands_mouse() {
+  local x sweep=()
+  for (( x = 10; x <= 140; x += 10 )); do sweep+=(mousemove --window "$ui_main" "$x" 5 sleep 0.03); done
+  for (( x = 140; x >= 10; x -= 10 )); do sweep+=(mousemove --window "$ui_main" "$x" 5 sleep 0.03); done
+  while :; do xdotool "${sweep[@]}" 2>/dev/null; done
+}
+
+# The Volume thumb grabbed and dragged 30 rows down and up again, row by
+# row, never released.
+hands_slider() {
+  local panel=${ui_panel[volume]} y=39 row sweep=()
+  for (( row = y + 1; row <= y + 30; row++ )); do sweep+=(mousemove --window "$panel" 25 "$row" sleep 0.02); done
+  for (( row = y + 30; row >= y; row-- )); do sweep+=(mousemove --window "$panel" 25 "$row" sleep 0.02); done
+  xdotool mousemove --window "$panel" 25 $y sleep 0.1 mousedown 1 sleep 0.1 2>/dev/null
+  while :; do xdotool "${sweep[@]}" 2>/dev/null; done
+}
+
 run() {  # run passthrough|effects
   local chain=$1 log=$out/$1 speaker
   echo "=== $chain: $seconds s, ${SANDBOX_SERVER:-pulseaudio} at ${SANDBOX_RATE:-22050} Hz, $busy busy process(es)"
@@ -91,11 +119,12 @@ run() {  # run passthrough|effects
     signal=noise mode=noise
     [ "$chain" = effects ] && mode=noise-effects
   fi
-  $python "$top/bench/signal.py" $signal | pacat -d mic --raw --rate=22050 --channels=1 --format=s16le &
+  "${rt[@]}" $python "$top/bench/signal.py" $signal |
+    "${rt[@]}" pacat -d mic --raw --rate=22050 --channels=1 --format=s16le &
   pids+=($!)
   # The speaker's pipe enlarged to 1 MiB: PipeWire drops what does not fit
   # while the reader waits for the CPU.
-  $python -c $'import fcntl, os, sys\nfd = os.open(sys.argv[1], os.O_RDONLY)\nfcntl.fcntl(fd, 1031, 1 << 20)\nout = open(sys.argv[2], "wb", 0)\nwhile True:\n    out.write(os.read(fd, 1 << 16))' \
+  "${rt[@]}" $python -c $'import fcntl, os, sys\nfd = os.open(sys.argv[1], os.O_RDONLY)\nfcntl.fcntl(fd, 1031, 1 << 20)\nout = open(sys.argv[2], "wb", 0)\nwhile True:\n    out.write(os.read(fd, 1 << 16))' \
     "$SANDBOX_FIFO" "$speaker" &
   pids+=($!)
   rm -f "$log.trace"
@@ -107,6 +136,7 @@ run() {  # run passthrough|effects
     local effect
     for effect in ${SOAK_EFFECTS:-${ui_effects[*]}}; do ui_open "$effect" || { finish; return 1; }; done
   fi
+  [ "${SOAK_HANDS:-}" = slider ] && { ui_open volume || { finish; return 1; }; }
   ui_shot "$log.png"
   ui_park
   local i
@@ -115,6 +145,10 @@ run() {  # run passthrough|effects
     pids+=($!)
   done
   sleep $settle
+  case ${SOAK_HANDS:-} in
+    mouse) hands_mouse & pids+=($!) ;;
+    slider) hands_slider & pids+=($!) ;;
+  esac
   local mark begin now cpu_begin program
   program=$(ui_process)
   mark=$(stat -c %s "$speaker")
@@ -129,6 +163,7 @@ run() {  # run passthrough|effects
     [ $now -ge "$seconds" ] && break
     sleep "$interval"
   done
+  [ -n "${SOAK_HANDS:-}" ] && { kill "${pids[-1]}" 2>/dev/null; wait "${pids[-1]}" 2>/dev/null; xdotool mouseup 1 2>/dev/null; }
   local end cpu frame=$(( 2 * SANDBOX_CHANNELS ))
   end=$(stat -c %s "$speaker")
   cpu=$(awk -v a="$cpu_begin" -v b="$(ticks "$program")" -v hz="$(getconf CLK_TCK)" -v s="$now" \

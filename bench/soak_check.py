@@ -110,10 +110,16 @@ def report(kind, seconds, events, rate):
         size = ms(e[3] if e[0] == "slip" else e[2], rate)
         print("  %s at %s: %+.1f ms%s" % (e[0], where(e[1], 0, rate), size,
                                          " (inserted)" if e[0] == "silence" and e[3] else ""))
+    # What a listener misses: silence, and sound left out where the timeline
+    # jumped on; sound played twice where it went back.
+    left_out_ms = ms(sum(e[3] for e in slips if e[3] > 0), rate)
+    replayed_ms = ms(sum(-e[3] for e in slips if e[3] < 0), rate) + wrong_ms
     figures(seconds="%.1f" % seconds, wrong_pass=len(wrong), wrong_pass_ms="%.0f" % wrong_ms,
             first_wrong_s="%.1f" % (wrong[0][1] / rate) if wrong else "-",
             silences=len(silences), silence_ms="%.0f" % silent_ms, inserted=len(inserted),
-            slips=len(slips), unknown=len(unknown))
+            slips=len(slips), unknown=len(unknown), left_out_ms="%.0f" % left_out_ms,
+            replayed_ms="%.0f" % replayed_ms,
+            disturbed_pct="%.2f" % ((silent_ms + left_out_ms) / 10 / seconds if seconds else 0))
     return not wrong and not unknown
 
 

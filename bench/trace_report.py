@@ -7,6 +7,12 @@
                                       playback against capture; over the
                                       longest stretch without a window
                                       message, from 4 s into it
+  trace_report.py --share TRACE FROM_S SECONDS
+                                      on one line: what the program itself
+                                      left out of SECONDS of sound from FROM_S
+                                      seconds after the first step: silence
+                                      its anchorings left, sound its
+                                      corrections cut, halves it dropped
 
 Prints the capture and playback clock rates and their drift, the jitter of
 the block steps and how late each step came after its half was complete,
@@ -22,14 +28,29 @@ LEAD = 3998     # anchored place: bytes beyond the device's write cursor
 
 
 def load(path):
+    """Rows of the trace; late, gap and cut (columns 9 to 11) are 0 in
+    traces from before they were written."""
     rows = []
     with open(path) as f:
         next(f)
         for line in f:
             v = line.split()
             if len(v) >= 9:
-                rows.append([int(x) for x in v[:9]])
+                rows.append([int(x) for x in v[:12]] + [0] * (12 - len(v)))
     return rows
+
+
+def share(rows, start, seconds):
+    t0 = rows[0][0] + start * 1e6
+    part = [r for r in rows if t0 <= r[0] < t0 + seconds * 1e6]
+    ms = lambda b: b / 2 / RATE * 1000
+    gap = ms(sum(r[10] for r in part))
+    cut = ms(sum(r[11] for r in part))
+    dropped = ms(HALF * sum(r[8] for r in part))
+    return ("program: %.0f ms silence from %d anchorings, %.0f ms cut by %d corrections, "
+            "%.0f ms in %d dropped halves; %.0f ms in all"
+            % (gap, sum(1 for r in part if r[10]), cut, sum(1 for r in part if r[11]), dropped,
+               sum(r[8] for r in part), gap + cut + dropped))
 
 
 def unwrap(times, values):
@@ -53,7 +74,7 @@ def spread(values, unit=""):
 def one_line(rows):
     # The longest stretch between window messages, from 4 s after its start
     # as the long-run check: the program left alone.
-    marks = [0] + [i for i, r in enumerate(rows) if r[7] == 1] + [len(rows) - 1]
+    marks = [0] + [i for i, r in enumerate(rows) if r[7] in (1, 3)] + [len(rows) - 1]
     first, last = max(zip(marks, marks[1:]), key=lambda m: rows[m[1]][0] - rows[m[0]][0])
     rows = [r for r in rows[first:last] if r[0] >= rows[first][0] + 4e6]
     moves = [((rows[i][6] - rows[i - 1][6] - HALF + RING // 2) % RING - RING // 2) / 2 / RATE * 1000
@@ -71,6 +92,9 @@ def one_line(rows):
 
 
 def main():
+    if sys.argv[1] == "--share":
+        print(share(load(sys.argv[2]), float(sys.argv[3]), float(sys.argv[4])))
+        return 0
     if sys.argv[1] == "--line":
         rows = load(sys.argv[2])
         print(one_line(rows) if len(rows) > 2 else "no trace")
@@ -103,6 +127,7 @@ def main():
           "; a block overwrites unplayed sound above %d" % (RING - HALF))
     unsafe = sum(1 for b, a in zip(beyond, ahead) if b > RING - HALF or a > RING - HALF)
     print("blocks written where the device had read or had yet to play: %d" % unsafe)
+    print("window messages that left the position where it was: %d" % sum(1 for r in rows if r[7] == 3))
     for kind, name in ((1, "anchored on request (a window message)"), (2, "corrections")):
         moves = []
         for i in range(1, len(rows)):

@@ -1,12 +1,16 @@
 // The program with a trace of its block steps, for the streaming tests and
 // measurements: VOXOTROPE_TRACE names the file. One line per step:
-//   unix_us half capture_pos capture_read play write position anchor skipped
+//   unix_us half capture_pos capture_read play write position anchor skipped late gap cut
 // unix_us is the wall clock when the step ended (microseconds since 1970);
 // capture_pos/capture_read are the CaptureRing's cursors then, play/write
 // the PlaybackRing's cursors the step read, position where the block went,
 // all in bytes; anchor is 1 when a message asked for the position to be set
-// anew from the write cursor, 2 for a correction, else 0; skipped is 1 when
-// the half was not played because the capture device was overwriting it. VOXOTROPE_TRACE_BLOCKS names a second file that receives
+// anew and it moved, 2 for a correction, 3 when a message asked and it
+// stayed, else 0; skipped is 1 when the half was not played because the
+// capture device was overwriting it; late is how far the capture device was
+// past the half's end, gap the silence an anchoring left before the block,
+// cut the unplayed sound a correction wrote over, in bytes.
+// VOXOTROPE_TRACE_BLOCKS names a second file that receives
 // every block as it went into the ring (raw 16-bit mono). Everything else is
 // the real program.
 #include <windows.h>
@@ -33,8 +37,9 @@ static void WriteStep(const BlockStepRecord& step)
     const long long when = UnixMicroseconds();
     DWORD capture = 0, read = 0;
     Audio.CaptureRing->GetCurrentPosition(&capture, &read);
-    fprintf(Trace, "%lld %d %lu %lu %lu %lu %u %d %d\n", when, step.half, capture, read, step.playCursor,
-            step.writeCursor, step.position, static_cast<int>(step.anchor), step.samples ? 0 : 1);
+    fprintf(Trace, "%lld %d %lu %lu %lu %lu %u %d %d %lu %lu %lu\n", when, step.half, capture, read,
+            step.playCursor, step.writeCursor, step.position, static_cast<int>(step.anchor), step.samples ? 0 : 1,
+            step.late, step.gap, step.cut);
     fflush(Trace);  // the program may be killed at any moment
     if (Blocks && step.samples) {
         fwrite(step.samples, 2, AudioBlockSamples, Blocks);
@@ -57,7 +62,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     const char* path = getenv("VOXOTROPE_TRACE");
     if (path && (Trace = OpenFile(path, "w"))) {
-        fprintf(Trace, "unix_us half capture_pos capture_read play write position anchor skipped\n");
+        fprintf(Trace, "unix_us half capture_pos capture_read play write position anchor skipped late gap cut\n");
         BlockStepTrace = WriteStep;
         const char* blocks = getenv("VOXOTROPE_TRACE_BLOCKS");
         if (blocks)
