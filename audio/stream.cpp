@@ -127,8 +127,10 @@ static DWORD PlaceBlock(uint32_t natural, bool requested, DWORD playCursor, DWOR
         return target;
     }
     if (ahead > w.safeTo) {
+        // Halfway back to the anchored place: what the device could not play
+        // is cut, with room for the clocks to go on drifting, but no more.
         *anchor = AnchorCorrection;
-        return target;
+        return (target + w.safeTo) / 2;
     }
     if (requested && ahead + w.keep < target) {
         *anchor = AnchorRequested;

@@ -226,8 +226,10 @@ TEST_F(StreamTest, RingThatWillNotStartIsReported)
 // cursors (write cursor 440 bytes beyond the play cursor) a request keeps the
 // position where it lies 3556 to 8000 bytes beyond the play cursor (no more
 // than two 10-ms steps short of its anchored place, 4438, and the block ends
-// before the play cursor comes round); elsewhere it anchors the block 3998
-// beyond the write cursor.
+// before the play cursor comes round); further on the block would overwrite
+// sound not yet played, and goes halfway back, 6219 beyond the play cursor;
+// elsewhere (more than a quarter ring ahead reads as the device having
+// played past it) it is anchored 3998 beyond the write cursor.
 TEST_F(StreamTest, RandomCursorsAndResyncsPlaceEveryBlockExactly)
 {
     std::mt19937 random(12345);
@@ -242,7 +244,10 @@ TEST_F(StreamTest, RandomCursorsAndResyncsPlaceEveryBlockExactly)
             DeviceAt(random() % RingBytes);
             PlayWriteCursor = ResyncRequest;
             const DWORD ahead = (expected + RingBytes - playback.playCursor) % RingBytes;
-            if (step == 0 || ahead < 3556 || ahead > 8000) {
+            if (step > 0 && ahead > 8000 && ahead <= 12000) {
+                expected = (playback.playCursor + 6219) % RingBytes;
+                moved++;
+            } else if (step == 0 || ahead < 3556 || ahead > 12000) {
                 expected = (playback.writeCursor + ResyncLead) % RingBytes;
                 moved++;
             } else {
@@ -362,8 +367,8 @@ INSTANTIATE_TEST_SUITE_P(
         Clocks{"WineOn22050HzDevicesResyncEveryStep", 221.0 / 220.5, 440, 441, 220, 0, 0, 1, 0, 25, 1500, 0},
         // Separate capture and playback devices, 300 ppm apart either way: a
         // slow device leaves more sound than time, which must be cut.
-        Clocks{"PlaybackSlowBy300ppm", 0.9997, 440, 441, 220, 0, 0, 0, 1, 3, 0, 400},
-        Clocks{"PlaybackSlowBy300ppmResyncAtRandom", 0.9997, 1323, 441, 220, 0, 0, 4, 1, 3, 0, 400},
+        Clocks{"PlaybackSlowBy300ppm", 0.9997, 440, 441, 220, 0, 0, 0, 1, 6, 0, 400},
+        Clocks{"PlaybackSlowBy300ppmResyncAtRandom", 0.9997, 1323, 441, 220, 0, 0, 4, 1, 6, 0, 400},
         Clocks{"PlaybackFastBy300ppm", 1.0003, 440, 441, 220, 0, 0, 0, 1, 3, 400, 0},
         // A busy machine: every 30 s one step comes 70 ms late. Its block
         // lands where it would anyway, still safely ahead of the device.
