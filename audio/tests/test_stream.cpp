@@ -341,6 +341,8 @@ TEST_P(StreamClocks, NoSoundPlaysTwiceOrIsLost)
     }
     BlockStepTrace = nullptr;
     const double bytesPerMs = 44.1;
+    printf("%s: %d corrections, %.0f ms silent, %.0f ms cut, %ld bytes read twice\n", clocks.name, StepsCorrected,
+           playback.silent / bytesPerMs, playback.overwritten / bytesPerMs, playback.playedAgain);
     EXPECT_EQ(playback.playedAgain, 0);
     EXPECT_GE(StepsCorrected, clocks.minCorrections);
     EXPECT_LE(StepsCorrected, clocks.maxCorrections);
