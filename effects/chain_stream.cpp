@@ -4,8 +4,14 @@
 void InitChainStream(ChainStream* stream)
 {
     InitChainInstance(&stream->chain);
+    RestartChainStream(stream);
+}
+
+void RestartChainStream(ChainStream* stream)
+{
     memset(stream->played, 0, sizeof stream->played);
     stream->fill = 0;
+    stream->chain.carrier.readPosition = stream->chain.carrier.samples;
 }
 
 // Input and output share one position in their blocks: the sample that goes

@@ -32,6 +32,10 @@ struct ChainStream {
 // one block of silence to play first.
 void InitChainStream(ChainStream* stream);
 
+// Back to silence and an empty block, the carrier from its first sample;
+// the settings and the attached carrier stay (a host's restart of a plugin).
+void RestartChainStream(ChainStream* stream);
+
 // Takes `frames` mono samples from `in` and writes as many to `out`: each
 // output sample is the chain's result for the input sample 4000 before it,
 // silence for the first 4000. `in` and `out` may be the same buffer. Any
