@@ -7,7 +7,8 @@
 // Settings. stream->chain.flags, .pitchFactor and .volumeEighths (values as
 // in ChainInstance) are read only when a block is complete, inside
 // StreamProcess, so a change written between two calls applies from the next
-// block start and one block always has one setting. Write them only on the
+// block start and one block always has one setting. AM switched on starts
+// its carrier from the first sample, as opening the program's AM panel does. Write them only on the
 // thread that calls StreamProcess, between calls. Another thread (a user
 // interface, a command reader) hands its values over through atomics of its
 // own, which the audio thread copies into stream->chain before each call.
@@ -26,6 +27,7 @@ struct ChainStream {
     AudioBlock gathered;  // input of the block being gathered
     AudioBlock played;    // the previous block's result, being played out
     int fill;             // samples gathered so far, and played of `played`
+    int amBefore;         // AM's flag at the previous block
 };
 
 // Start values (every effect off, pitch factor 2, volume 8, no carrier) and
