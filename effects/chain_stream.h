@@ -7,11 +7,12 @@
 // Settings. stream->chain.flags, .pitchFactor and .volumeEighths (values as
 // in ChainInstance) are read only when a block is complete, inside
 // StreamProcess, so a change written between two calls applies from the next
-// block start and one block always has one setting. AM switched on starts
-// its carrier from the first sample, as opening the program's AM panel does. Write them only on the
+// block start and one block always has one setting. Write them only on the
 // thread that calls StreamProcess, between calls. Another thread (a user
 // interface, a command reader) hands its values over through atomics of its
 // own, which the audio thread copies into stream->chain before each call.
+// AM switched on starts its carrier from the first sample, as opening the
+// program's AM panel does.
 //
 // Carrier. The AM carrier is a carrier block the caller owns and loads off
 // the audio thread (ReadCarrierFile, MakeDefaultCarrier). StreamSwapCarrier
@@ -22,6 +23,7 @@
 #include <cstdint>
 #include "chain.h"
 
+// About 32 KB: keep it static or on the heap, not on an audio thread's stack.
 struct ChainStream {
     ChainInstance chain;  // settings and carrier, see above; the rest is the adapter's
     AudioBlock gathered;  // input of the block being gathered

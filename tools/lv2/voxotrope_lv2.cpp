@@ -43,7 +43,7 @@ constexpr size_t PathLimit = 4096;
 constexpr int Stretch = 256;
 
 struct Uris {
-    LV2_URID atomPath, atomResource, atomSequence, atomURID;
+    LV2_URID atomPath, atomResource, atomURID;
     LV2_URID patchGet, patchSet, patchProperty, patchValue;
     LV2_URID carrier;
 };
@@ -127,7 +127,7 @@ static LV2_Handle Instantiate(const LV2_Descriptor*, double, const char*, const 
     if (self->map) {
         LV2_URID_Map* map = self->map;
         auto uri = [map](const char* name) { return map->map(map->handle, name); };
-        self->uris = Uris{uri(LV2_ATOM__Path), uri(LV2_ATOM__Resource), uri(LV2_ATOM__Sequence), uri(LV2_ATOM__URID),
+        self->uris = Uris{uri(LV2_ATOM__Path), uri(LV2_ATOM__Resource), uri(LV2_ATOM__URID),
                           uri(LV2_PATCH__Get), uri(LV2_PATCH__Set), uri(LV2_PATCH__property),
                           uri(LV2_PATCH__value), uri(VOXOTROPE_CARRIER)};
         lv2_atom_forge_init(&self->forge, map);
