@@ -1,5 +1,11 @@
 # Native Linux build: the portable core with its tests, the tools and the
 # benchmarks.
+option(VOXOTROPE_INSTALLED_ONLY "Native build of only what scripts/run.sh --install installs" OFF)
+if(VOXOTROPE_INSTALLED_ONLY)
+  add_subdirectory(tools/lv2)
+  return()
+endif()
+
 find_package(GTest REQUIRED)
 include(cmake/speech.cmake)
 
@@ -10,4 +16,5 @@ add_test(NAME native COMMAND voxotrope-native-tests)
 add_subdirectory(effects/tests)
 add_subdirectory(effects/fuzz)
 add_subdirectory(tools/render)
+add_subdirectory(tools/lv2)
 add_subdirectory(bench)

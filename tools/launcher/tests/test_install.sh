@@ -19,8 +19,15 @@ export HOME=$work/home XDG_DATA_HOME=$work/data XDG_DATA_DIRS=/usr/share
 mkdir -p "$HOME"
 prefix="$work/my prefix"
 install=$top/scripts/install.sh
-"$install" install "$prefix" "$exe" >"$work/install.log" 2>&1
+# A stand-in for the plugin bundle: install.sh only copies it.
+bundle=$work/build/voxotrope.lv2
+mkdir -p "$bundle"
+printf '<urn:voxotrope:lv2> a <http://lv2plug.in/ns/lv2core#Plugin> .\n' >"$bundle/manifest.ttl"
+echo plugin >"$bundle/voxotrope.ttl"
+echo binary >"$bundle/voxotrope.so"
+"$install" install "$prefix" "$exe" "$bundle" >"$work/install.log" 2>&1
 check "install succeeds" test $? -eq 0
+check "plugin bundle copied into ~/.lv2" diff -r "$bundle" "$HOME/.lv2/voxotrope.lv2"
 
 launcher=$prefix/bin/voxotrope
 entry=$prefix/share/applications/voxotrope.desktop
@@ -78,6 +85,7 @@ check "uninstall succeeds" test $? -eq 0
 check "uninstall removes every installed file" \
   test -z "$(find "$prefix" -type f)"
 check "uninstall keeps the Wine prefix" test -f "$wineprefix/system.reg"
+check "uninstall removes the plugin bundle" test ! -e "$HOME/.lv2/voxotrope.lv2"
 
 # Someone else's command of the same name is neither replaced nor removed.
 mkdir -p "$work/other/bin"
@@ -86,6 +94,12 @@ echo "#!/bin/sh" >"$work/other/bin/voxotrope"
 check "install refuses to replace a foreign voxotrope" test $? -ne 0
 "$install" uninstall "$work/other" >/dev/null 2>&1
 check "uninstall leaves a foreign voxotrope" test -f "$work/other/bin/voxotrope"
+mkdir -p "$HOME/.lv2/voxotrope.lv2"
+echo "<urn:someone-else>" >"$HOME/.lv2/voxotrope.lv2/manifest.ttl"
+"$install" install "$prefix" "$exe" "$bundle" >/dev/null 2>&1
+check "install refuses to replace a foreign voxotrope.lv2" test $? -ne 0
+"$install" uninstall "$prefix" >/dev/null 2>&1
+check "uninstall leaves a foreign voxotrope.lv2" grep -q someone-else "$HOME/.lv2/voxotrope.lv2/manifest.ttl"
 
 echo "$failures failure(s)"
 [ $failures -eq 0 ]
