@@ -6,8 +6,10 @@
 # bench/soak.sh does the run, in a sandbox of its own; this one only skips
 # outside the sandbox of scripts/sandbox.sh, as the other end-to-end tests.
 # With STREAMING_HANDS=mouse|slider a person's hands are on the program
-# all along (bench/soak.sh's SOAK_HANDS): then nothing may be played twice and
-# at most 2 % of the time may be silenced or left out.
+# all along (bench/soak.sh's SOAK_HANDS): then nothing may come from the
+# ring's previous pass and at most 2 % of the time may be silenced or left
+# out. A few milliseconds that the sound server plays twice (a backward slip
+# of its own) are told, not judged, as in the check itself.
 # Usage: streaming_test.sh pulseaudio|pipewire PROGRAM.exe WORK-DIR
 set -uo pipefail
 server=$1
@@ -25,7 +27,7 @@ bash "$top/bench/soak.sh" passthrough "$program" || exit 1
 [ -z "$SOAK_HANDS" ] && exit 0
 awk '/^figures:/ {
     for (i = 2; i <= NF; i++) { split($i, kv, "="); f[kv[1]] = kv[2] }
-    bad = f["replayed_ms"] > 0 || f["disturbed_pct"] > 2
-    printf "hands (%s): %s %% silenced or left out, %s ms played twice%s\n", hands, f["disturbed_pct"],
-      f["replayed_ms"], bad ? ": too much" : ""
+    bad = f["wrong_pass"] > 0 || f["disturbed_pct"] > 2
+    printf "hands (%s): %s %% silenced or left out, %s ms played twice (%s ms from the ring'"'"'s previous pass)%s\n",
+      hands, f["disturbed_pct"], f["replayed_ms"], f["wrong_pass_ms"], bad ? ": too much" : ""
     exit bad }' hands="$SOAK_HANDS" "$work/passthrough.summary"
