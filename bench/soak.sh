@@ -176,6 +176,9 @@ run() {  # run passthrough|effects
     echo "  CPU: $cpu % of one core"
     if [ -s "$log.trace" ] && [ -n "${SOAK_TRACE_SUMMARY:-}" ]; then
       echo "trace: $($SOAK_TRACE_SUMMARY "$log.trace" | head -n 1)"
+      # What of the sound lost the program's own anchorings, corrections and
+      # dropped halves account for; the rest is the platform's.
+      echo "trace $($python "$top/bench/trace_report.py" --share "$log.trace" "$begin" "$now")"
     fi
   } | tee "$log.summary"
   cp "$root/$chain/pulse.log" "$log.pulse.log" 2>/dev/null

@@ -7,11 +7,11 @@
                                       playback against capture; over the
                                       longest stretch without a window
                                       message, from 4 s into it
-  trace_report.py --share TRACE FROM_S SECONDS
+  trace_report.py --share TRACE FROM SECONDS
                                       on one line: what the program itself
-                                      left out of SECONDS of sound from FROM_S
-                                      seconds after the first step: silence
-                                      its anchorings left, sound its
+                                      left out of SECONDS of sound from FROM
+                                      (seconds since 1970, as `date +%s`):
+                                      silence its anchorings left, sound its
                                       corrections cut, halves it dropped
 
 Prints the capture and playback clock rates and their drift, the jitter of
@@ -41,7 +41,7 @@ def load(path):
 
 
 def share(rows, start, seconds):
-    t0 = rows[0][0] + start * 1e6
+    t0 = start * 1e6
     part = [r for r in rows if t0 <= r[0] < t0 + seconds * 1e6]
     ms = lambda b: b / 2 / RATE * 1000
     gap = ms(sum(r[10] for r in part))
