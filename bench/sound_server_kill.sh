@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Kills the sound server under the streaming program and reports what the
-# program does: how long until its message box appears (and a screenshot),
+# Kills the sound server under the streaming program, or with KILL_WHAT=output
+# takes its output device away alone (the speaker is suspended: the output
+# stops while capture goes on, as when a headset is unplugged), and reports
+# what the program does: how long until its message box appears (and a screenshot),
 # then whether it ends and with which exit code; or, if no message comes,
 # whether it still answers the mouse; whether Wine reports a crash. In a
 # sandbox of its own.
@@ -14,6 +16,7 @@ set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 exe=$(realpath -m "${1:-$top/build/win64/voxotrope.exe}")  # Wine wants absolute paths
 signal=${KILL_SIGNAL:-KILL}
+what=${KILL_WHAT:-server}
 out=${KILL_OUT:-$top/build/kill}
 [ -f "$exe" ] || { echo "kill: no $exe" >&2; exit 1; }
 mkdir -p "$out"
@@ -48,10 +51,16 @@ before=$(stat -c %s "$root/speaker.raw")
   echo "streaming: only $before bytes before the kill"
 ui_shot "$out/before.png"
 
-echo "killing the sound server (pid $pulse) with SIG$signal"
-killed=$(date +%s%N)
-kill -"$signal" "$pulse"
-wait "$pulse" 2>/dev/null  # reaped here, so the shell prints no notice of it
+if [ "$what" = output ]; then
+  echo "suspending the speaker, the program's output device"
+  killed=$(date +%s%N)
+  pactl suspend-sink speaker 1
+else
+  echo "killing the sound server (pid $pulse) with SIG$signal"
+  killed=$(date +%s%N)
+  kill -"$signal" "$pulse"
+  wait "$pulse" 2>/dev/null  # reaped here, so the shell prints no notice of it
+fi
 verdict=0
 
 # The message box: a window of the program's that is not 150 x 100.
