@@ -231,8 +231,16 @@ bool BlockStep(int half)
     Stream.next = PlayWriteCursor % RingBytes;
     // What lies beyond the block up to the play cursor's next pass has been
     // played (or holds the dropped block): silenced, a late next block leaves
-    // a gap there, not a replay.
-    Silence(PlayWriteCursor, RingDistance(PlayWriteCursor, playCursor));
+    // a gap there, not a replay. A device that reads more than half a ring
+    // ahead reads on into that next pass before the next block comes (45 ms
+    // more for a late step): as far as it may read, short of this block.
+    const DWORD end = place + (torn ? 0 : HalfBytes);
+    const DWORD mayRead = Stream.leadHigh + HalfBytes + HalfBytes / 4;
+    DWORD reach = mayRead > RingBytes ? mayRead : RingBytes;
+    if (!torn && reach > end + RingBytes - HalfBytes)
+        reach = end + RingBytes - HalfBytes;
+    if (reach > end)
+        Silence(playCursor + end, reach - end);
     return true;
 }
 
