@@ -72,24 +72,40 @@ void AM()
     HandOver();
 }
 
-bool CreateDefaultCarrier()
+bool MakeDefaultCarrier(const int16_t** samples, uint32_t* length)
 {
     uint8_t* block = static_cast<uint8_t*>(AllocateCarrierBlock(WaveHeaderSize + DefaultCarrierBytes));
-    if (!block) {
+    if (!block)
+        return false;
+    int16_t* wave = reinterpret_cast<int16_t*>(block + WaveHeaderSize);
+    for (uint32_t n = 0; n < DefaultCarrierBytes / 2; n++)
+        wave[n] = (n & 16) ? 4000 : -4000;  // square wave, period 32, starting low
+    *samples = wave;
+    *length = DefaultCarrierBytes;
+    return true;
+}
+
+void FreeCarrierBlock(const int16_t* samples)
+{
+    if (samples)
+        free(const_cast<uint8_t*>(reinterpret_cast<const uint8_t*>(samples)) - WaveHeaderSize);
+}
+
+bool CreateDefaultCarrier()
+{
+    const int16_t* samples = nullptr;
+    uint32_t length = 0;
+    if (!MakeDefaultCarrier(&samples, &length)) {
         ReleaseCarrier();
         return false;
     }
-    int16_t* samples = reinterpret_cast<int16_t*>(block + WaveHeaderSize);
-    for (uint32_t n = 0; n < DefaultCarrierBytes / 2; n++)
-        samples[n] = (n & 16) ? 4000 : -4000;  // square wave, period 32, starting low
-    InstallCarrier(block, DefaultCarrierBytes);
+    InstallCarrier(const_cast<uint8_t*>(reinterpret_cast<const uint8_t*>(samples)) - WaveHeaderSize, length);
     return true;
 }
 
 void ReleaseCarrier()
 {
-    if (CarrierWave.samples)
-        free(const_cast<uint8_t*>(reinterpret_cast<const uint8_t*>(CarrierWave.samples)) - WaveHeaderSize);
+    FreeCarrierBlock(CarrierWave.samples);
     CarrierWave = CarrierWaveState{};
 }
 

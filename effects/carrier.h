@@ -18,6 +18,15 @@ extern CarrierWaveState CarrierWave;
 // malloc unless a test puts an allocator that fails in its place.
 extern void* (*AllocateCarrierBlock)(size_t bytes);
 
+// A carrier block the caller owns (a ChainInstance's carrier, say), not the
+// program's CarrierWave: the built-in square wave into *samples and *length;
+// false, leaving both as they were, when its block cannot be allocated.
+bool MakeDefaultCarrier(const int16_t** samples, uint32_t* length);
+
+// Gives back the block of the carrier whose first sample is `samples`;
+// nothing for null.
+void FreeCarrierBlock(const int16_t* samples);
+
 // Installs the built-in square wave (500 samples of -4000/+4000, period 32).
 // Returns false, leaving no carrier, when its block cannot be allocated: the
 // AM effect must then stay off.

@@ -31,7 +31,7 @@ struct LiveAudio {
     LiveMailbox* mailbox;
     uint32_t seenSettings;
     LiveSettings settings;
-    LiveChain chain;
+    ChainStream stream;
     int16_t scratch[ScratchSamples];
     int16_t ring[RingSamples];
     uint32_t ringRead, ringWrite;
@@ -56,7 +56,8 @@ static void Process(void* data)
     if (!in)
         return;
     if (TakeSettings(audio->mailbox, &audio->seenSettings, &audio->settings))
-        ApplySettings(audio->settings);
+        ApplySettings(audio->settings, &audio->stream.chain);
+    TakeCarrier(audio->mailbox, &audio->stream);
     spa_data* source = &in->buffer->datas[0];
     uint32_t offset = SPA_MIN(source->chunk->offset, source->maxsize);
     uint32_t count = SPA_MIN(source->chunk->size, source->maxsize - offset) / sizeof(int16_t);
@@ -64,10 +65,10 @@ static void Process(void* data)
     for (uint32_t done = 0; done < count;) {
         uint32_t step = SPA_MIN(count - done, (uint32_t)ScratchSamples);
         if (samples) {
-            RunLiveChain(&audio->chain, samples + done, audio->scratch, (int)step);
+            StreamProcess(&audio->stream, samples + done, audio->scratch, (int)step);
         } else {
             memset(audio->scratch, 0, step * sizeof(int16_t));
-            RunLiveChain(&audio->chain, audio->scratch, audio->scratch, (int)step);
+            StreamProcess(&audio->stream, audio->scratch, audio->scratch, (int)step);
         }
         for (uint32_t k = 0; k < step; k++) {
             if (audio->ringWrite - audio->ringRead == RingSamples)
@@ -254,9 +255,10 @@ LiveAudio* OpenLiveAudio(pw_main_loop* loop, LiveMailbox* mailbox, std::string* 
     LiveAudio* audio = new LiveAudio();
     audio->loop = loop;
     audio->mailbox = mailbox;
-    StartLiveChain(&audio->chain);
+    InitChainStream(&audio->stream);
     TakeSettings(mailbox, &audio->seenSettings, &audio->settings);
-    ApplySettings(audio->settings);
+    ApplySettings(audio->settings, &audio->stream.chain);
+    TakeCarrier(mailbox, &audio->stream);
     audio->ringWrite = LiveReserve;  // the reserve starts as silence
     // The configuration PipeWire's own real-time clients use: it gives the
     // data thread real-time priority, where the system allows it.
@@ -328,5 +330,7 @@ void CloseLiveAudio(LiveAudio* audio)
         pw_core_disconnect(audio->core);
     if (audio->context)
         pw_context_destroy(audio->context);
+    // The data thread is gone: every carrier can be freed now.
+    FreeCarrierBlock(StreamSwapCarrier(&audio->stream, nullptr, 0));
     delete audio;
 }

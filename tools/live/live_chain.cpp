@@ -1,5 +1,4 @@
 #include "live_chain.h"
-#include <cstring>
 
 void PostSettings(LiveMailbox* mailbox, const LiveSettings& settings)
 {
@@ -31,39 +30,45 @@ bool TakeSettings(LiveMailbox* mailbox, uint32_t* seen, LiveSettings* settings)
     return true;
 }
 
-void StartLiveChain(LiveChain* chain)
-{
-    memset(chain, 0, sizeof *chain);
-    ResetChainState();
-    WorkBuffers[0] = chain->work[0];
-    WorkBuffers[1] = chain->work[1];
-}
-
-void ApplySettings(const LiveSettings& settings)
+void ApplySettings(const LiveSettings& settings, ChainInstance* chain)
 {
     for (int fx = 0; fx < EffectCount; fx++)
-        EffectFlags[fx] = settings.effects[fx];
-    ParameterTable.value[SliderPitch] = settings.pitch;
-    ParameterTable.value[SliderVolume] = settings.volume;
+        chain->flags[fx] = settings.effects[fx];
+    chain->pitchFactor = settings.pitch;
+    chain->volumeEighths = settings.volume;
 }
 
-void RunLiveChain(LiveChain* chain, const int16_t* in, int16_t* out, int count)
+static void FreeParcel(CarrierParcel* parcel)
 {
-    while (count > 0) {
-        int step = AudioBlockSamples - chain->fill;
-        if (step > count)
-            step = count;
-        memcpy(chain->input + chain->fill, in, sizeof(int16_t) * step);
-        memcpy(out, chain->output + chain->fill, sizeof(int16_t) * step);
-        chain->fill += step;
-        in += step;
-        out += step;
-        count -= step;
-        if (chain->fill == AudioBlockSamples) {
-            BlockCursor = chain->input;
-            RunEffectChain();
-            memcpy(chain->output, BlockCursor, AudioBlockBytes);
-            chain->fill = 0;
-        }
+    FreeCarrierBlock(parcel->samples);
+    delete parcel;
+}
+
+void PostCarrier(LiveMailbox* mailbox, const int16_t* samples, uint32_t length)
+{
+    CarrierParcel* parcel = new CarrierParcel{samples, length, nullptr};
+    if (CarrierParcel* unused = mailbox->offered.exchange(parcel, std::memory_order_acq_rel))
+        FreeParcel(unused);
+}
+
+void TakeCarrier(LiveMailbox* mailbox, ChainStream* stream)
+{
+    CarrierParcel* parcel = mailbox->offered.exchange(nullptr, std::memory_order_acq_rel);
+    if (!parcel)
+        return;
+    parcel->samples = StreamSwapCarrier(stream, parcel->samples, parcel->length);
+    parcel->next = mailbox->returned.load(std::memory_order_relaxed);
+    while (!mailbox->returned.compare_exchange_weak(parcel->next, parcel, std::memory_order_release,
+                                                    std::memory_order_relaxed)) {
+    }
+}
+
+void FreeReturnedCarriers(LiveMailbox* mailbox)
+{
+    CarrierParcel* parcel = mailbox->returned.exchange(nullptr, std::memory_order_acquire);
+    while (parcel) {
+        CarrierParcel* next = parcel->next;
+        FreeParcel(parcel);
+        parcel = next;
     }
 }

@@ -1,39 +1,46 @@
-// The effect chain as a stream: any number of samples in and out per call,
-// whole 4000-sample blocks inside, so every sample comes out exactly one
-// block after it went in. Settings come from the main thread through a
-// mailbox that the audio thread reads without waiting.
+// Settings and carriers from the main thread to the audio thread, which
+// takes them between two calls of StreamProcess without waiting.
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include "chain.h"
+#include "chain_stream.h"
 
 struct LiveSettings {
     int effects[EffectCount];  // non-zero: on
-    int32_t pitch;             // ParameterTable value of the Pitch slider
-    int32_t volume;            // ... of the Volume slider
+    int32_t pitch;             // pitch factor, 1 to 3
+    int32_t volume;            // volume in eighths, 8 to 52
 };
 
-// One writer (the main thread), one reader (the audio thread): a sequence
-// count that is odd while the writer is busy; the reader keeps its settings
-// when it sees a write under way and tries again on its next call.
+// A carrier on its way to the audio thread, and back to be freed.
+struct CarrierParcel {
+    const int16_t* samples;
+    uint32_t length;
+    CarrierParcel* next;  // in the list of parcels to free
+};
+
+// One writer (the main thread), one reader (the audio thread). Settings: a
+// sequence count that is odd while the writer is busy; the reader keeps its
+// settings when it sees a write under way and tries again on its next call.
+// Carriers: one parcel offered at a time; the audio thread sends the parcel
+// back holding the carrier it replaced.
 struct LiveMailbox {
     std::atomic<uint32_t> sequence;
     std::atomic<int32_t> values[EffectCount + 2];
+    std::atomic<CarrierParcel*> offered;
+    std::atomic<CarrierParcel*> returned;
 };
 
 void PostSettings(LiveMailbox* mailbox, const LiveSettings& settings);
 // True when settings newer than the last taken were read whole into *settings.
 bool TakeSettings(LiveMailbox* mailbox, uint32_t* seen, LiveSettings* settings);
+void ApplySettings(const LiveSettings& settings, ChainInstance* chain);
 
-struct LiveChain {
-    AudioBlock input;   // the block being gathered
-    AudioBlock output;  // the last processed block, being handed out
-    AudioBlock work[2];
-    int fill;           // samples of input gathered; as many of output handed out
-};
-
-// Starts from silence with the chain in its start state.
-void StartLiveChain(LiveChain* chain);
-void ApplySettings(const LiveSettings& settings);
-// Audio thread: no allocation, no lock, no system call.
-void RunLiveChain(LiveChain* chain, const int16_t* in, int16_t* out, int count);
+// Main thread: hands the carrier block over (the mailbox owns it from now
+// on); a parcel offered before and not yet taken is freed unused.
+void PostCarrier(LiveMailbox* mailbox, const int16_t* samples, uint32_t length);
+// Audio thread, between calls: attaches an offered carrier. No allocation,
+// no lock, no system call.
+void TakeCarrier(LiveMailbox* mailbox, ChainStream* stream);
+// Main thread: frees the carriers the audio thread has replaced; at the end,
+// after the audio thread has stopped, with the stream's own as well.
+void FreeReturnedCarriers(LiveMailbox* mailbox);

@@ -92,7 +92,7 @@ ControlOutcome ControlLine(const std::string& line, LiveSettings* settings, std:
             settings->volume = options.volume;
         return ControlChanged;
     }
-    *error = "unknown command '" + command + "' (fx, on, off, pitch, volume, status, quit)";
+    *error = "unknown command '" + command + "' (fx, on, off, pitch, volume, carrier, status, quit)";
     return ControlError;
 }
 

@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <string>
 #include "carrier.h"
+#include "carrier_read.h"
 #include "live_audio.h"
 #include "live_chain.h"
 #include "live_control.h"
-#include "render_carrier.h"
 #include "render_options.h"
 
 static const char Usage[] =
@@ -43,6 +43,7 @@ static const char Usage[] =
     "  fx LIST | fx none   exactly these effects on\n"
     "  on LIST | off LIST  switch these on or off\n"
     "  pitch N | volume N  as the options\n"
+    "  carrier FILE        a new AM carrier, checked as --carrier\n"
     "  status | quit\n"
     "\n"
     "The sound comes out one block (4000 samples, 181 ms) after it went in.\n"
@@ -84,9 +85,26 @@ static void Quit(LiveApp* app)
         pw_main_loop_quit(app->loop);
 }
 
+// Reads and checks the file here, on the main loop; the audio thread only
+// attaches the block.
+static bool LoadCarrier(LiveApp* app, const char* path, std::string* error)
+{
+    const int16_t* samples = nullptr;
+    uint32_t length = 0;
+    CarrierVerdict verdict = path ? ReadCarrierFile(path, &samples, &length)
+                                  : MakeDefaultCarrier(&samples, &length) ? CarrierAccepted : CarrierNoMemory;
+    if (verdict != CarrierAccepted) {
+        *error = (path ? std::string(path) + ": " : std::string()) + CarrierMessage(verdict);
+        return false;
+    }
+    PostCarrier(&app->mailbox, samples, length);
+    return true;
+}
+
 static void OnInput(void* data, int fd, uint32_t mask)
 {
     LiveApp* app = static_cast<LiveApp*>(data);
+    FreeReturnedCarriers(&app->mailbox);
     char bytes[256];
     ssize_t got = (mask & SPA_IO_IN) ? read(fd, bytes, sizeof bytes) : 0;
     if (got <= 0) {
@@ -105,6 +123,9 @@ static void OnInput(void* data, int fd, uint32_t mask)
         } else if (bytes[i] != '\n') {
             app->pending += bytes[i];
             continue;
+        } else if (app->pending.rfind("carrier ", 0) == 0) {
+            outcome = LoadCarrier(app, app->pending.substr(8).c_str(), &error) ? ControlUnchanged : ControlError;
+            app->pending.clear();
         } else {
             outcome = ControlLine(app->pending, &app->settings, &error);
             app->pending.clear();
@@ -155,21 +176,6 @@ static void StopControls(LiveApp* app)
     }
 }
 
-static bool SetUpCarrier(const RenderOptions& options, std::string* error)
-{
-    if (!options.carrier) {
-        if (CreateDefaultCarrier())
-            return true;
-        *error = CarrierMessage(CarrierNoMemory);
-        return false;
-    }
-    CarrierVerdict verdict = LoadCarrierFromPath(options.carrier);
-    if (verdict == CarrierAccepted)
-        return true;
-    *error = std::string(options.carrier) + ": " + CarrierMessage(verdict);
-    return false;
-}
-
 int main(int argc, char** argv)
 {
     RenderOptions options;
@@ -189,15 +195,15 @@ int main(int argc, char** argv)
     }
     if (!SettingsMatchEffects(options, &error))
         return Refuse(2, error);
-    if (!SetUpCarrier(options, &error))
-        return Refuse(2, error);
-
     static LiveApp app;
-    ResetChainState();
+    if (!LoadCarrier(&app, options.carrier, &error))
+        return Refuse(2, error);
+    static ChainInstance start;
+    InitChainInstance(&start);
     for (int fx = 0; fx < EffectCount; fx++)
         app.settings.effects[fx] = options.effects[fx];
-    app.settings.pitch = options.pitchGiven ? options.pitch : ParameterTable.value[SliderPitch];
-    app.settings.volume = options.volumeGiven ? options.volume : ParameterTable.value[SliderVolume];
+    app.settings.pitch = options.pitchGiven ? options.pitch : start.pitchFactor;
+    app.settings.volume = options.volumeGiven ? options.volume : start.volumeEighths;
     PostSettings(&app.mailbox, app.settings);
 
     pw_init(&argc, &argv);
@@ -232,6 +238,8 @@ int main(int argc, char** argv)
     }
     pw_main_loop_destroy(app.loop);
     pw_deinit();
-    ReleaseCarrier();
+    PostCarrier(&app.mailbox, nullptr, 0);  // frees one never taken
+    FreeReturnedCarriers(&app.mailbox);
+    delete app.mailbox.offered.exchange(nullptr);
     return status;
 }

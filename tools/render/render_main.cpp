@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 #include "carrier.h"
+#include "carrier_read.h"
 #include "chain.h"
-#include "render_carrier.h"
 #include "render_input.h"
 #include "render_options.h"
 #include "render_output.h"
@@ -42,7 +42,8 @@ static bool SetUpChain(const RenderOptions& options, std::string* error)
         *error = CarrierMessage(CarrierNoMemory);
         return false;
     }
-    CarrierVerdict verdict = LoadCarrierFromPath(options.carrier);
+    CarrierVerdict verdict = ReadCarrierFile(options.carrier, &CarrierWave.samples, &CarrierWave.length);
+    CarrierWave.readPosition = CarrierWave.samples;
     if (verdict == CarrierAccepted)
         return true;
     *error = std::string(options.carrier) + ": " + CarrierMessage(verdict);

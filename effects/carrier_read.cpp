@@ -1,4 +1,4 @@
-#include "render_carrier.h"
+#include "carrier_read.h"
 #include <cstdio>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 
 // As in the program's loader: the block is as large as the file, the check
 // only ever sees the bytes the read delivered, and a refused block is freed.
-CarrierVerdict LoadCarrierFromPath(const char* path)
+CarrierVerdict ReadCarrierFile(const char* path, const int16_t** samples, uint32_t* length)
 {
     FILE* file = fopen(path, "rb");
     if (!file)
@@ -20,13 +20,10 @@ CarrierVerdict LoadCarrierFromPath(const char* path)
             verdict = CarrierNoMemory;
         } else {
             size_t count = fread(block, 1, size, file);
-            if (ferror(file)) {
+            if (ferror(file))
                 free(block);
-            } else {
-                verdict = AdoptCarrierBlock(block, count, &CarrierWave.samples, &CarrierWave.length);
-                if (verdict == CarrierAccepted)
-                    CarrierWave.readPosition = CarrierWave.samples;
-            }
+            else
+                verdict = AdoptCarrierBlock(block, count, samples, length);
         }
     }
     fclose(file);
