@@ -1,5 +1,11 @@
 # Native Linux build: the portable core with its tests, the tools and the
 # benchmarks.
+option(VOXOTROPE_INSTALLED_ONLY "Native build of only what scripts/run.sh --install installs" OFF)
+if(VOXOTROPE_INSTALLED_ONLY)
+  add_subdirectory(tools/live)
+  return()
+endif()
+
 find_package(GTest REQUIRED)
 include(cmake/speech.cmake)
 

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs or removes the `voxotrope` command for this user (or any prefix):
 #
-#   install.sh install PREFIX PROGRAM.exe
+#   install.sh install PREFIX PROGRAM.exe [.../voxotrope-live]
 #   install.sh uninstall PREFIX
 #
 # PREFIX/bin/voxotrope                          the launcher (Wine, own prefix)
+# PREFIX/bin/voxotrope-live                     the native PipeWire program, if given
 # PREFIX/share/voxotrope/voxotrope.exe          the program
 # PREFIX/share/applications/voxotrope.desktop   the menu entry
 # PREFIX/share/icons/hicolor/NxN/apps/voxotrope.png, one per size in the icon
@@ -23,6 +24,8 @@ datadir=$prefix/share/voxotrope
 entry=$prefix/share/applications/voxotrope.desktop
 icons=$prefix/share/icons/hicolor
 marker="# voxotrope launcher:"  # the launcher's own second line
+live=$prefix/bin/voxotrope-live
+live_marker="Voxotrope microphone"  # in the native program, and not in others of its name
 
 refresh() {  # the desktop's caches, where their tools exist
   command -v update-desktop-database >/dev/null && update-desktop-database -q "$prefix/share/applications" 2>/dev/null
@@ -60,6 +63,16 @@ extract_icons() {
 case $action in
   install)
     exe=${3:-}
+    # Further files are known by their names.
+    live_program=""
+    for extra in "${@:4}"; do
+      case $extra in */voxotrope-live) live_program=$extra ;; esac
+    done
+    [ -z "$live_program" ] || [ -x "$live_program" ] || { echo "install: no program at '$live_program'" >&2; exit 1; }
+    if [ -n "$live_program" ] && [ -e "$live" ] && ! grep -qaF "$live_marker" "$live"; then
+      echo "install: $live exists and is not Voxotrope's; left alone" >&2
+      exit 1
+    fi
     [ -f "$exe" ] || { echo "install: no program at '$exe'" >&2; exit 1; }
     if [ -f "$launcher" ] && ! grep -q "^$marker" "$launcher"; then
       echo "install: $launcher exists and is not a Voxotrope launcher; left alone" >&2
@@ -86,12 +99,14 @@ case $action in
     text=${text//@LAUNCHER@/"$exec_line"}
     printf '%s\n' "${text//@ICON@/"$(icon_reference "$icon")"}" >"$work/entry"
     install -m 0644 "$work/entry" "$entry"
+    [ -z "$live_program" ] || install -m 0755 "$live_program" "$live"
     refresh
     echo "Installed Voxotrope in $prefix:"
     echo "  $launcher"
     echo "  $datadir/voxotrope.exe"
     echo "  $entry"
     echo "  $icon"
+    [ -z "$live_program" ] || echo "  $live"
     case ":$PATH:" in
       *":$prefix/bin:"*) ;;
       *) echo "$prefix/bin is not on your PATH: add it, or run $launcher" ;;
@@ -104,6 +119,11 @@ case $action in
       fi
     fi
     rm -f "$datadir/voxotrope.exe" "$entry" "$icons"/*/apps/voxotrope.png
+    if [ -e "$live" ]; then
+      if grep -qaF "$live_marker" "$live"; then rm -f "$live"
+      else echo "install: $live is not Voxotrope's; left alone" >&2
+      fi
+    fi
     rmdir "$datadir" 2>/dev/null || true
     refresh
     echo "Removed Voxotrope from $prefix."

@@ -7,6 +7,7 @@
 #   run.sh                       build and run
 #   run.sh --demo [OPTIONS]      build and run the recorded demo (scripts/demo.sh)
 #   run.sh --install [PREFIX]    build and install the `voxotrope` command (~/.local)
+#                                and voxotrope-live beside it
 #   run.sh --uninstall [PREFIX]  remove what --install put there
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,7 +18,7 @@ case "${1:-}" in
   --demo) mode=demo; shift ;;
   --install) mode=install; shift ;;
   --uninstall) exec "$top/scripts/install.sh" uninstall "${1:-$HOME/.local}" ;;
-  -h|--help) sed -n '2,11s/^# \{0,1\}//p' "$0"; exit 0 ;;
+  -h|--help) sed -n '2,12s/^# \{0,1\}//p' "$0"; exit 0 ;;
 esac
 if [ $mode = run ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No desktop session here (DISPLAY is not set): running the demo on a virtual display and virtual sound devices instead."
@@ -33,7 +34,12 @@ cmake --build "$build" --target voxotrope
 
 case $mode in
   demo) VOXOTROPE_EXE=$build/voxotrope.exe exec "$top/scripts/demo.sh" "$@" ;;
-  install) exec "$top/scripts/install.sh" install "${1:-$HOME/.local}" "$build/voxotrope.exe" ;;
+  install)
+    # The native part: what runs without Wine.
+    native=$top/build/native-release
+    cmake -S "$top" -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOXOTROPE_INSTALLED_ONLY=ON >/dev/null
+    cmake --build "$native" --target voxotrope-live
+    exec "$top/scripts/install.sh" install "${1:-$HOME/.local}" "$build/voxotrope.exe" "$native/tools/live/voxotrope-live" ;;
 esac
 
 . "$top/scripts/wine.sh"

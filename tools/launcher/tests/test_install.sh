@@ -19,8 +19,15 @@ export HOME=$work/home XDG_DATA_HOME=$work/data XDG_DATA_DIRS=/usr/share
 mkdir -p "$HOME"
 prefix="$work/my prefix"
 install=$top/scripts/install.sh
-"$install" install "$prefix" "$exe" >"$work/install.log" 2>&1
+# A stand-in for voxotrope-live: install.sh knows it by its name and the
+# source's name inside.
+live=$work/build/voxotrope-live
+mkdir -p "$work/build"
+printf '#!/bin/sh\n# Voxotrope microphone\n' >"$live"
+chmod +x "$live"
+"$install" install "$prefix" "$exe" "$live" >"$work/install.log" 2>&1
 check "install succeeds" test $? -eq 0
+check "voxotrope-live installed beside the launcher" cmp -s "$live" "$prefix/bin/voxotrope-live"
 
 launcher=$prefix/bin/voxotrope
 entry=$prefix/share/applications/voxotrope.desktop
@@ -86,6 +93,12 @@ echo "#!/bin/sh" >"$work/other/bin/voxotrope"
 check "install refuses to replace a foreign voxotrope" test $? -ne 0
 "$install" uninstall "$work/other" >/dev/null 2>&1
 check "uninstall leaves a foreign voxotrope" test -f "$work/other/bin/voxotrope"
+rm "$work/other/bin/voxotrope"
+echo "#!/bin/sh" >"$work/other/bin/voxotrope-live"
+"$install" install "$work/other" "$exe" "$live" >/dev/null 2>&1
+check "install refuses to replace a foreign voxotrope-live" test $? -ne 0
+"$install" uninstall "$work/other" >/dev/null 2>&1
+check "uninstall leaves a foreign voxotrope-live" test -f "$work/other/bin/voxotrope-live"
 
 echo "$failures failure(s)"
 [ $failures -eq 0 ]
