@@ -8,7 +8,6 @@
 #include <cstring>
 #include "live_chain.h"
 
-constexpr int RingSamples = 16384;  // a power of two, more than any quantum
 constexpr int ScratchSamples = 8192;
 constexpr const char* SourceName = "voxotrope_microphone";
 
@@ -32,9 +31,8 @@ struct LiveAudio {
     uint32_t seenSettings;
     LiveSettings settings;
     ChainStream stream;
-    int16_t scratch[ScratchSamples];
-    int16_t ring[RingSamples];
-    uint32_t ringRead, ringWrite;
+    int16_t scratch[ScratchSamples];  // what finds no room in the source's buffer
+    int16_t silence[ScratchSamples];  // input when the capture buffer has no data
     std::atomic<uint64_t> shortfall;
 };
 
@@ -45,10 +43,10 @@ static void Finish(LiveAudio* audio, LiveEnd end)
     pw_main_loop_quit(audio->loop);
 }
 
-// The data thread's cycle: the captured samples through the chain into the
-// ring, and as many out of the ring as the source is asked for. The ring
-// keeps LiveReserve samples beyond what each cycle takes, so that the two
-// converters' rounding at other graph rates never leaves it short.
+// The data thread's cycle: the captured samples through the chain straight
+// into the source's buffer, in the same cycle, as many as came in. Without a
+// buffer to fill (nobody records the source) they go through all the same,
+// so that the block grid and the delay never change.
 static void Process(void* data)
 {
     LiveAudio* audio = static_cast<LiveAudio*>(data);
@@ -62,53 +60,36 @@ static void Process(void* data)
     uint32_t offset = SPA_MIN(source->chunk->offset, source->maxsize);
     uint32_t count = SPA_MIN(source->chunk->size, source->maxsize - offset) / sizeof(int16_t);
     const int16_t* samples = source->data ? SPA_PTROFF(source->data, offset, const int16_t) : nullptr;
+
+    pw_buffer* out = pw_stream_dequeue_buffer(audio->source);
+    spa_data* target = out ? &out->buffer->datas[0] : nullptr;
+    int16_t* played = target && target->data ? static_cast<int16_t*>(target->data) : nullptr;
+    uint32_t room = played ? target->maxsize / sizeof(int16_t) : 0;
     for (uint32_t done = 0; done < count;) {
         uint32_t step = SPA_MIN(count - done, (uint32_t)ScratchSamples);
-        if (samples) {
-            StreamProcess(&audio->stream, samples + done, audio->scratch, (int)step);
+        const int16_t* from = samples ? samples + done : audio->silence;
+        if (done + step <= room) {
+            StreamProcess(&audio->stream, from, played + done, (int)step);
         } else {
-            memset(audio->scratch, 0, step * sizeof(int16_t));
-            StreamProcess(&audio->stream, audio->scratch, audio->scratch, (int)step);
-        }
-        for (uint32_t k = 0; k < step; k++) {
-            if (audio->ringWrite - audio->ringRead == RingSamples)
-                audio->ringRead++;  // never at a steady rate; drop the oldest
-            audio->ring[audio->ringWrite++ % RingSamples] = audio->scratch[k];
+            StreamProcess(&audio->stream, from, audio->scratch, (int)step);
+            if (played)
+                audio->shortfall.fetch_add(step, std::memory_order_relaxed);
         }
         done += step;
     }
     pw_stream_queue_buffer(audio->capture, in);
-
-    pw_buffer* out = pw_stream_dequeue_buffer(audio->source);
-    uint32_t wanted = count;
     if (out) {
-        spa_data* target = &out->buffer->datas[0];
-        uint32_t room = target->maxsize / sizeof(int16_t);
-        if (out->requested)
-            wanted = (uint32_t)SPA_MIN(out->requested, (uint64_t)room);
-        wanted = SPA_MIN(wanted, room);
-        int16_t* samples = static_cast<int16_t*>(target->data);
-        uint32_t have = audio->ringWrite - audio->ringRead;
-        uint32_t taken = SPA_MIN(have, wanted);
-        for (uint32_t k = 0; k < taken; k++)
-            samples[k] = audio->ring[audio->ringRead++ % RingSamples];
-        if (taken < wanted) {
-            memset(samples + taken, 0, (wanted - taken) * sizeof(int16_t));
-            audio->shortfall.fetch_add(wanted - taken, std::memory_order_relaxed);
+        if (played) {
+            target->chunk->offset = 0;
+            target->chunk->size = SPA_MIN(count, room) * sizeof(int16_t);
+            target->chunk->stride = sizeof(int16_t);
         }
-        target->chunk->offset = 0;
-        target->chunk->size = wanted * sizeof(int16_t);
-        target->chunk->stride = sizeof(int16_t);
         pw_stream_queue_buffer(audio->source, out);
-    } else {
-        // Nobody records the source: keep the ring at its reserve.
-        uint32_t have = audio->ringWrite - audio->ringRead;
-        audio->ringRead += SPA_MIN(have, wanted);
     }
     pw_stream_trigger_process(audio->source);
 }
 
-// The chain's block and the reserve on top of what the microphone reports,
+// The chain's block on top of what the microphone reports,
 // so that recorders can line the source up with other sound.
 static void ReportLatency(LiveAudio* audio, const spa_latency_info* upstream)
 {
@@ -120,8 +101,8 @@ static void ReportLatency(LiveAudio* audio, const spa_latency_info* upstream)
     if (upstream)
         latency = *upstream;
     latency.direction = SPA_DIRECTION_INPUT;
-    latency.min_rate += AudioBlockSamples + LiveReserve;
-    latency.max_rate += AudioBlockSamples + LiveReserve;
+    latency.min_rate += AudioBlockSamples;
+    latency.max_rate += AudioBlockSamples;
     const spa_pod* params[1] = {spa_latency_build(&builder, SPA_PARAM_Latency, &latency)};
     pw_stream_update_params(audio->source, params, 1);
 }
@@ -259,7 +240,6 @@ LiveAudio* OpenLiveAudio(pw_main_loop* loop, LiveMailbox* mailbox, std::string* 
     TakeSettings(mailbox, &audio->seenSettings, &audio->settings);
     ApplySettings(audio->settings, &audio->stream.chain);
     TakeCarrier(mailbox, &audio->stream);
-    audio->ringWrite = LiveReserve;  // the reserve starts as silence
     // The configuration PipeWire's own real-time clients use: it gives the
     // data thread real-time priority, where the system allows it.
     audio->context = pw_context_new(pw_main_loop_get_loop(loop),

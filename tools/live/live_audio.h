@@ -10,9 +10,6 @@ struct LiveAudio;
 struct LiveMailbox;
 
 constexpr int LiveRate = 22050;
-// Samples the source holds back beyond the chain's block: room for the
-// rounding of the two streams' converters when the graph runs at another rate.
-constexpr int LiveReserve = 64;
 
 enum LiveEnd { LiveRunning, LiveStopped, LiveNoMicrophone, LiveServerGone, LiveStreamFailed };
 
@@ -24,7 +21,7 @@ LiveEnd LiveAudioEnd(const LiveAudio* audio);
 const char* LiveAudioFailure(const LiveAudio* audio);
 // Ends the loop with LiveStopped (a signal, or the user's quit).
 void StopLiveAudio(LiveAudio* audio);
-// Samples the source had to fill with silence since it started.
+// Samples that found no room in the source's buffer since it started.
 uint64_t LiveAudioShortfall(const LiveAudio* audio);
 // Disconnects: the source is gone from the graph when this returns.
 void CloseLiveAudio(LiveAudio* audio);

@@ -232,7 +232,7 @@ int main(int argc, char** argv)
             break;
         }
         if (uint64_t shortfall = LiveAudioShortfall(app.audio))
-            fprintf(stderr, "voxotrope-live: %llu samples were late and played as silence\n",
+            fprintf(stderr, "voxotrope-live: %llu samples found no room in the source's buffers and were dropped\n",
                     static_cast<unsigned long long>(shortfall));
         CloseLiveAudio(app.audio);
     }
