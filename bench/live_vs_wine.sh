@@ -109,7 +109,7 @@ recorder=$!
 for _ in $(seq 50); do first_port pw-record -i >/dev/null && break; sleep 0.1; done
 sleep 0.5
 n=0
-for node in mic voxotrope_microphone loopback_mic speaker; do
+for node in mic voxotrope_live loopback_mic speaker; do
   port=$(first_port $node -o | grep -m 1 monitor || first_port $node -o)
   pw-link "$port" "pw-record:input_AUX$n" || echo "live_vs_wine: cannot link $node" >&2
   n=$((n + 1))

@@ -9,7 +9,7 @@
 #include "live_chain.h"
 
 constexpr int ScratchSamples = 8192;
-constexpr const char* SourceName = "voxotrope_microphone";
+constexpr const char* SourceName = "voxotrope_live";
 
 struct LiveAudio {
     pw_main_loop* loop;

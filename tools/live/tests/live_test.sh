@@ -46,7 +46,7 @@ w = wave.open(sys.argv[1], "wb"); w.setnchannels(1); w.setsampwidth(2); w.setfra
 w.writeframes(b"".join(round(20000 * math.sin(math.pi * n / 50)).to_bytes(2, "little", signed=True) for n in range(401)))' \
   "$work/carrier.wav"
 
-source_listed() { pactl list short sources | grep -q voxotrope_microphone; }
+source_listed() { pactl list short sources | grep -q voxotrope_live; }
 wait_for() {  # wait_for COMMAND...: up to 5 s
   local i
   for i in $(seq 50); do "$@" && return 0; sleep 0.1; done
@@ -63,7 +63,7 @@ run_setting() {  # run_setting N OPTIONS...
   pids+=($pid)
   check "$*: the source appears" wait_for source_listed
   # PipeWire's own clients, whose data threads run at real-time priority.
-  "${rt[@]}" pw-record --target voxotrope_microphone --rate 22050 --channels 1 --format s16 "$work/rec$n.wav" &
+  "${rt[@]}" pw-record --target voxotrope_live --rate 22050 --channels 1 --format s16 "$work/rec$n.wav" &
   recorder=$!
   "${rt[@]}" pw-record --target mic --rate 22050 --channels 1 --format s16 "$work/fed$n.wav" &
   fed=$!
