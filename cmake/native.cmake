@@ -3,6 +3,7 @@
 option(VOXOTROPE_INSTALLED_ONLY "Native build of only what scripts/run.sh --install installs" OFF)
 if(VOXOTROPE_INSTALLED_ONLY)
   add_subdirectory(tools/live)
+  add_subdirectory(tools/lv2)
   return()
 endif()
 

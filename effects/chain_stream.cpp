@@ -11,6 +11,7 @@ void RestartChainStream(ChainStream* stream)
 {
     memset(stream->played, 0, sizeof stream->played);
     stream->fill = 0;
+    stream->amBefore = 0;
     stream->chain.carrier.readPosition = stream->chain.carrier.samples;
 }
 
@@ -30,6 +31,10 @@ void StreamProcess(ChainStream* stream, const int16_t* in, int16_t* out, int fra
         frames -= step;
         stream->fill += step;
         if (stream->fill == AudioBlockSamples) {
+            ChainInstance& chain = stream->chain;
+            if (chain.flags[FxAM] && !stream->amBefore)
+                chain.carrier.readPosition = chain.carrier.samples;
+            stream->amBefore = chain.flags[FxAM];
             const int16_t* result = RunChainInstance(&stream->chain, stream->gathered);
             memcpy(stream->played, result, sizeof stream->played);
             stream->fill = 0;

@@ -11,6 +11,8 @@
 // thread that calls StreamProcess, between calls. Another thread (a user
 // interface, a command reader) hands its values over through atomics of its
 // own, which the audio thread copies into stream->chain before each call.
+// AM switched on starts its carrier from the first sample, as opening the
+// program's AM panel does.
 //
 // Carrier. The AM carrier is a carrier block the caller owns and loads off
 // the audio thread (ReadCarrierFile, MakeDefaultCarrier). StreamSwapCarrier
@@ -21,11 +23,13 @@
 #include <cstdint>
 #include "chain.h"
 
+// About 32 KB: keep it static or on the heap, not on an audio thread's stack.
 struct ChainStream {
     ChainInstance chain;  // settings and carrier, see above; the rest is the adapter's
     AudioBlock gathered;  // input of the block being gathered
     AudioBlock played;    // the previous block's result, being played out
     int fill;             // samples gathered so far, and played of `played`
+    int amBefore;         // AM's flag at the previous block
 };
 
 // Start values (every effect off, pitch factor 2, volume 8, no carrier) and

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs or removes the `voxotrope` command for this user (or any prefix):
 #
-#   install.sh install PREFIX PROGRAM.exe [.../voxotrope-live]
+#   install.sh install PREFIX PROGRAM.exe [BUNDLE.lv2] [.../voxotrope-live]
 #   install.sh uninstall PREFIX
 #
 # PREFIX/bin/voxotrope                          the launcher (Wine, own prefix)
@@ -9,13 +9,15 @@
 # PREFIX/share/voxotrope/voxotrope.exe          the program
 # PREFIX/share/applications/voxotrope.desktop   the menu entry
 # PREFIX/share/icons/hicolor/NxN/apps/voxotrope.png, one per size in the icon
+# ~/.lv2/voxotrope.lv2                          the LV2 plugin, if given; hosts
+#                                               look for the user's plugins there
 #
 # Called by `scripts/run.sh --install` and `--uninstall`.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 action=${1:-}
 prefix=${2:-}
-[ -n "$prefix" ] || { echo "usage: install.sh install PREFIX PROGRAM.exe | uninstall PREFIX" >&2; exit 2; }
+[ -n "$prefix" ] || { echo "usage: install.sh install PREFIX PROGRAM.exe [BUNDLE.lv2] | uninstall PREFIX" >&2; exit 2; }
 mkdir -p "$prefix" 2>/dev/null || true
 prefix=$(cd "$prefix" 2>/dev/null && pwd) || { echo "install: cannot use $2" >&2; exit 1; }
 
@@ -26,6 +28,13 @@ icons=$prefix/share/icons/hicolor
 marker="# voxotrope launcher:"  # the launcher's own second line
 live=$prefix/bin/voxotrope-live
 live_marker="Voxotrope microphone"  # in the native program, and not in others of its name
+lv2_bundle=$HOME/.lv2/voxotrope.lv2
+lv2_uri="<urn:voxotrope:lv2>"  # what our bundle's manifest describes
+
+# A bundle of that name that is not ours is neither replaced nor removed.
+foreign_bundle() {
+  [ -e "$lv2_bundle" ] && ! grep -qF "$lv2_uri" "$lv2_bundle/manifest.ttl" 2>/dev/null
+}
 
 refresh() {  # the desktop's caches, where their tools exist
   command -v update-desktop-database >/dev/null && update-desktop-database -q "$prefix/share/applications" 2>/dev/null
@@ -64,9 +73,12 @@ case $action in
   install)
     exe=${3:-}
     # Further files are known by their names.
-    live_program=""
+    bundle="" live_program=""
     for extra in "${@:4}"; do
-      case $extra in */voxotrope-live) live_program=$extra ;; esac
+      case ${extra%/} in
+        *.lv2) bundle=$extra ;;
+        */voxotrope-live) live_program=$extra ;;
+      esac
     done
     [ -z "$live_program" ] || [ -x "$live_program" ] || { echo "install: no program at '$live_program'" >&2; exit 1; }
     if [ -n "$live_program" ] && [ -e "$live" ] && ! grep -qaF "$live_marker" "$live"; then
@@ -74,8 +86,13 @@ case $action in
       exit 1
     fi
     [ -f "$exe" ] || { echo "install: no program at '$exe'" >&2; exit 1; }
+    [ -z "$bundle" ] || [ -f "$bundle/manifest.ttl" ] || { echo "install: no LV2 bundle at '$bundle'" >&2; exit 1; }
     if [ -f "$launcher" ] && ! grep -q "^$marker" "$launcher"; then
       echo "install: $launcher exists and is not a Voxotrope launcher; left alone" >&2
+      exit 1
+    fi
+    if [ -n "$bundle" ] && foreign_bundle; then
+      echo "install: $lv2_bundle exists and is not the Voxotrope plugin; left alone" >&2
       exit 1
     fi
     work=$(mktemp -d)
@@ -100,6 +117,11 @@ case $action in
     printf '%s\n' "${text//@ICON@/"$(icon_reference "$icon")"}" >"$work/entry"
     install -m 0644 "$work/entry" "$entry"
     [ -z "$live_program" ] || install -m 0755 "$live_program" "$live"
+    if [ -n "$bundle" ]; then
+      rm -rf "$lv2_bundle"
+      mkdir -p "$lv2_bundle"
+      install -m 0644 "$bundle"/*.ttl "$bundle"/*.so "$lv2_bundle/"
+    fi
     refresh
     echo "Installed Voxotrope in $prefix:"
     echo "  $launcher"
@@ -107,6 +129,7 @@ case $action in
     echo "  $entry"
     echo "  $icon"
     [ -z "$live_program" ] || echo "  $live"
+    [ -z "$bundle" ] || echo "  $lv2_bundle (the LV2 plugin)"
     case ":$PATH:" in
       *":$prefix/bin:"*) ;;
       *) echo "$prefix/bin is not on your PATH: add it, or run $launcher" ;;
@@ -124,12 +147,15 @@ case $action in
       else echo "install: $live is not Voxotrope's; left alone" >&2
       fi
     fi
+    if foreign_bundle; then echo "install: $lv2_bundle is not the Voxotrope plugin; left alone" >&2
+    else rm -rf "$lv2_bundle"
+    fi
     rmdir "$datadir" 2>/dev/null || true
     refresh
     echo "Removed Voxotrope from $prefix."
     wineprefix=${XDG_DATA_HOME:-$HOME/.local/share}/voxotrope/wineprefix
     [ -d "$wineprefix" ] && echo "Its Wine prefix stays in $wineprefix; remove that folder to free its space."
     ;;
-  *) echo "usage: install.sh install PREFIX PROGRAM.exe | uninstall PREFIX" >&2; exit 2 ;;
+  *) echo "usage: install.sh install PREFIX PROGRAM.exe [BUNDLE.lv2] | uninstall PREFIX" >&2; exit 2 ;;
 esac
 exit 0

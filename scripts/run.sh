@@ -7,7 +7,7 @@
 #   run.sh                       build and run
 #   run.sh --demo [OPTIONS]      build and run the recorded demo (scripts/demo.sh)
 #   run.sh --install [PREFIX]    build and install the `voxotrope` command (~/.local)
-#                                and voxotrope-live beside it
+#                                with voxotrope-live, and the LV2 plugin (~/.lv2)
 #   run.sh --uninstall [PREFIX]  remove what --install put there
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,8 +38,9 @@ case $mode in
     # The native part: what runs without Wine.
     native=$top/build/native-release
     cmake -S "$top" -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOXOTROPE_INSTALLED_ONLY=ON >/dev/null
-    cmake --build "$native" --target voxotrope-live
-    exec "$top/scripts/install.sh" install "${1:-$HOME/.local}" "$build/voxotrope.exe" "$native/tools/live/voxotrope-live" ;;
+    cmake --build "$native"
+    exec "$top/scripts/install.sh" install "${1:-$HOME/.local}" "$build/voxotrope.exe" "$native/lv2/voxotrope.lv2" \
+      "$native/tools/live/voxotrope-live" ;;
 esac
 
 . "$top/scripts/wine.sh"

@@ -157,11 +157,12 @@ TEST(ChainStream, InterleavedInstancesEqualSeparateRuns)
 
 // A setting written between calls, mid-block, applies to the whole block in
 // progress and not to the one already played; a carrier attached mid-block
-// modulates that block from its own first sample.
+// modulates that block from its own first sample, and so does AM switched
+// off and on again.
 TEST(ChainStream, ChangesBetweenCallsApplyFromTheBlockInProgress)
 {
-    Samples ones(4 * N, 1000);
-    std::vector<int16_t> out(4 * N);
+    Samples ones(6 * N, 1000);
+    std::vector<int16_t> out(6 * N);
     auto stream = std::make_unique<ChainStream>();
     InitChainStream(stream.get());
     auto feed = [&](int from, int to) { StreamProcess(stream.get(), &ones[from], &out[from], to - from); };
@@ -174,7 +175,11 @@ TEST(ChainStream, ChangesBetweenCallsApplyFromTheBlockInProgress)
         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 10, 20, 30, 40};
     stream->chain.flags[FxAM] = 1;
     EXPECT_EQ(StreamSwapCarrier(stream.get(), carrierBlock + WaveHeaderSize / 2, 8), nullptr);
-    feed(2 * N + 1, 4 * N);
+    feed(2 * N + 1, 3 * N + 7);
+    stream->chain.flags[FxAM] = 0;
+    feed(3 * N + 7, 4 * N + 7);
+    stream->chain.flags[FxAM] = 1;
+    feed(4 * N + 7, 6 * N);
 
     EXPECT_EQ(out[N], 1000) << "block 0, played during block 1, is unchanged";
     EXPECT_EQ(out[2 * N - 1], 1000);
@@ -185,6 +190,10 @@ TEST(ChainStream, ChangesBetweenCallsApplyFromTheBlockInProgress)
     EXPECT_EQ(out[3 * N + 1], 1);
     EXPECT_EQ(out[3 * N + 2], 1);
     EXPECT_EQ(out[3 * N + 3], 0);
+    EXPECT_EQ(out[4 * N], 2000) << "block 3 without AM";
+    EXPECT_EQ(out[5 * N], 0) << "block 4: the carrier from its first sample, 10, 20, 30";
+    EXPECT_EQ(out[5 * N + 1], 1);
+    EXPECT_EQ(out[5 * N + 3], 0);
     EXPECT_EQ(StreamSwapCarrier(stream.get(), nullptr, 0), carrierBlock + WaveHeaderSize / 2);
 }
 

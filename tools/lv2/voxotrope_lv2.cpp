@@ -43,7 +43,7 @@ constexpr size_t PathLimit = 4096;
 constexpr int Stretch = 256;
 
 struct Uris {
-    LV2_URID atomPath, atomResource, atomSequence, atomURID;
+    LV2_URID atomPath, atomResource, atomURID;
     LV2_URID patchGet, patchSet, patchProperty, patchValue;
     LV2_URID carrier;
 };
@@ -83,7 +83,6 @@ struct Plugin {
     uint32_t squareLength;
     char* carrierPath;          // audio thread's: the attached file, for notify
     bool announce;              // tell the host the carrier path at the next run
-    bool amWasOn;
 
     std::mutex savedLock;       // the worker and save() run off the audio thread
     std::string savedPath;      // the file the state keeps, empty for none
@@ -128,7 +127,7 @@ static LV2_Handle Instantiate(const LV2_Descriptor*, double, const char*, const 
     if (self->map) {
         LV2_URID_Map* map = self->map;
         auto uri = [map](const char* name) { return map->map(map->handle, name); };
-        self->uris = Uris{uri(LV2_ATOM__Path), uri(LV2_ATOM__Resource), uri(LV2_ATOM__Sequence), uri(LV2_ATOM__URID),
+        self->uris = Uris{uri(LV2_ATOM__Path), uri(LV2_ATOM__Resource), uri(LV2_ATOM__URID),
                           uri(LV2_PATCH__Get), uri(LV2_PATCH__Set), uri(LV2_PATCH__property),
                           uri(LV2_PATCH__value), uri(VOXOTROPE_CARRIER)};
         lv2_atom_forge_init(&self->forge, map);
@@ -224,16 +223,12 @@ static void WriteNotify(Plugin* self)
 }
 
 // The ports' values become the chain's settings for the blocks completed in
-// this run. Turning AM on starts the carrier from its first sample, as
-// opening the program's AM panel does.
+// this run.
 static void TakeSettings(Plugin* self)
 {
     ChainInstance& chain = self->stream.chain;
     for (int fx = 0; fx < EffectCount; fx++)
         chain.flags[fx] = self->effects[fx] && *self->effects[fx] >= 0.5f;
-    if (chain.flags[FxAM] && !self->amWasOn)
-        chain.carrier.readPosition = chain.carrier.samples;
-    self->amWasOn = chain.flags[FxAM];
     chain.pitchFactor = RoundedSetting(self->pitchFactor, 1, 3, 2);
     chain.volumeEighths = RoundedSetting(self->volumeEighths, 8, 52, 8);
 }

@@ -19,14 +19,19 @@ export HOME=$work/home XDG_DATA_HOME=$work/data XDG_DATA_DIRS=/usr/share
 mkdir -p "$HOME"
 prefix="$work/my prefix"
 install=$top/scripts/install.sh
-# A stand-in for voxotrope-live: install.sh knows it by its name and the
-# source's name inside.
+# Stand-ins: install.sh only copies the plugin bundle, and knows
+# voxotrope-live by its name and the source's name inside.
+bundle=$work/build/voxotrope.lv2
+mkdir -p "$bundle"
+printf '<urn:voxotrope:lv2> a <http://lv2plug.in/ns/lv2core#Plugin> .\n' >"$bundle/manifest.ttl"
+echo plugin >"$bundle/voxotrope.ttl"
+echo binary >"$bundle/voxotrope.so"
 live=$work/build/voxotrope-live
-mkdir -p "$work/build"
 printf '#!/bin/sh\n# Voxotrope microphone\n' >"$live"
 chmod +x "$live"
-"$install" install "$prefix" "$exe" "$live" >"$work/install.log" 2>&1
+"$install" install "$prefix" "$exe" "$bundle" "$live" >"$work/install.log" 2>&1
 check "install succeeds" test $? -eq 0
+check "plugin bundle copied into ~/.lv2" diff -r "$bundle" "$HOME/.lv2/voxotrope.lv2"
 check "voxotrope-live installed beside the launcher" cmp -s "$live" "$prefix/bin/voxotrope-live"
 
 launcher=$prefix/bin/voxotrope
@@ -85,6 +90,7 @@ check "uninstall succeeds" test $? -eq 0
 check "uninstall removes every installed file" \
   test -z "$(find "$prefix" -type f)"
 check "uninstall keeps the Wine prefix" test -f "$wineprefix/system.reg"
+check "uninstall removes the plugin bundle" test ! -e "$HOME/.lv2/voxotrope.lv2"
 
 # Someone else's command of the same name is neither replaced nor removed.
 mkdir -p "$work/other/bin"
@@ -99,6 +105,12 @@ echo "#!/bin/sh" >"$work/other/bin/voxotrope-live"
 check "install refuses to replace a foreign voxotrope-live" test $? -ne 0
 "$install" uninstall "$work/other" >/dev/null 2>&1
 check "uninstall leaves a foreign voxotrope-live" test -f "$work/other/bin/voxotrope-live"
+mkdir -p "$HOME/.lv2/voxotrope.lv2"
+echo "<urn:someone-else>" >"$HOME/.lv2/voxotrope.lv2/manifest.ttl"
+"$install" install "$prefix" "$exe" "$bundle" >/dev/null 2>&1
+check "install refuses to replace a foreign voxotrope.lv2" test $? -ne 0
+"$install" uninstall "$prefix" >/dev/null 2>&1
+check "uninstall leaves a foreign voxotrope.lv2" grep -q someone-else "$HOME/.lv2/voxotrope.lv2/manifest.ttl"
 
 echo "$failures failure(s)"
 [ $failures -eq 0 ]
