@@ -34,6 +34,7 @@ struct LiveAudio {
     int16_t scratch[ScratchSamples];  // what finds no room in the source's buffer
     int16_t silence[ScratchSamples];  // input when the capture buffer has no data
     std::atomic<uint64_t> shortfall;
+    std::atomic<bool> captured;  // the capture has delivered sound once
 };
 
 static void Finish(LiveAudio* audio, LiveEnd end)
@@ -53,6 +54,7 @@ static void Process(void* data)
     pw_buffer* in = pw_stream_dequeue_buffer(audio->capture);
     if (!in)
         return;
+    audio->captured.store(true, std::memory_order_relaxed);
     if (TakeSettings(audio->mailbox, &audio->seenSettings, &audio->settings))
         ApplySettings(audio->settings, &audio->stream.chain);
     TakeCarrier(audio->mailbox, &audio->stream);
@@ -127,9 +129,18 @@ static void StreamStateChanged(void* data, pw_stream_state, pw_stream_state stat
     }
 }
 
+// The session manager fails a capture stream it finds no source for.
+static void CaptureStateChanged(void* data, pw_stream_state old, pw_stream_state state, const char* error)
+{
+    LiveAudio* audio = static_cast<LiveAudio*>(data);
+    if (state == PW_STREAM_STATE_ERROR && !audio->captured.load(std::memory_order_relaxed))
+        Finish(audio, LiveNoMicrophone);
+    StreamStateChanged(data, old, state, error);
+}
+
 static const pw_stream_events CaptureEvents = {
     .version = PW_VERSION_STREAM_EVENTS,
-    .state_changed = StreamStateChanged,
+    .state_changed = CaptureStateChanged,
     .param_changed = CaptureParamChanged,
     .process = Process,
 };
