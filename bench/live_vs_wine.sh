@@ -44,7 +44,7 @@ export SANDBOX_SERVER=pipewire SANDBOX_RATE=${SANDBOX_RATE:-22050}
 
 root=$(mktemp -d /tmp/voxotrope-live-vs-wine.XXXXXX)
 pids=()
-recorder=""
+recorder="" wineserver_pid=""
 finish() {
   [ -n "$recorder" ] && { kill -INT "$recorder" 2>/dev/null; wait "$recorder" 2>/dev/null; recorder=""; }
   ui_alive && kill "$ui_pid" 2>/dev/null
@@ -58,6 +58,7 @@ trap 'exit 1' INT TERM
 ticks() {  # ticks PID...: user + system time of the processes, in clock ticks
   local pid sum=0 t
   for pid in "$@"; do
+    [ -n "$pid" ] || continue
     t=$(awk '{ print $14 + $15 }' "/proc/$pid/stat" 2>/dev/null)
     sum=$((sum + ${t:-0}))
   done
@@ -100,7 +101,10 @@ ui_launch "$out/wine.log" "" "${WINELOADER:-wine}" "$exe" || exit 1
 ui_transport  # Start
 ui_park
 program=$(ui_process)
-wineserver_pid=$(pgrep -n -x wineserver)
+# The wineserver of our prefix (Debian runs it as wineserver64).
+for pid in $(pgrep -x 'wineserver(64)?'); do
+  tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && wineserver_pid=$pid
+done
 [ "$priority" = none ] || prioritise "$program" "$wineserver_pid"
 
 chrt -f 10 pw-record --target 0 --rate "$SANDBOX_RATE" --channels 4 --channel-map AUX0,AUX1,AUX2,AUX3 \
@@ -108,11 +112,18 @@ chrt -f 10 pw-record --target 0 --rate "$SANDBOX_RATE" --channels 4 --channel-ma
 recorder=$!
 for _ in $(seq 50); do first_port pw-record -i >/dev/null && break; sleep 0.1; done
 sleep 0.5
-n=0
-for node in mic voxotrope_live loopback_mic speaker; do
-  port=$(first_port $node -o | grep -m 1 monitor || first_port $node -o)
-  pw-link "$port" "pw-record:input_AUX$n" || echo "live_vs_wine: cannot link $node" >&2
-  n=$((n + 1))
+# The links by hand, each output on its channel; checked again a moment
+# later, for a link made while the recorder still set itself up can go.
+linked() { pw-link -l | grep -A 4 -F "pw-record:input_AUX$2" | grep -qF "|<- $1"; }
+for attempt in 1 2 3; do
+  n=0
+  for node in mic voxotrope_live loopback_mic speaker; do
+    port=$(first_port $node -o | grep -m 1 monitor || first_port $node -o)
+    linked "$port" $n || pw-link "$port" "pw-record:input_AUX$n" 2>/dev/null ||
+      { [ $attempt = 3 ] && echo "live_vs_wine: cannot link $node" >&2; }
+    n=$((n + 1))
+  done
+  sleep 1
 done
 for (( i = 0; i < busy; i++ )); do
   bash -c 'while :; do :; done' &
@@ -132,7 +143,9 @@ kill -INT "$recorder"; wait "$recorder" 2>/dev/null; recorder=""
 {
   # pw-record writes WAVE_FORMAT_EXTENSIBLE, which Python's wave does not read.
   sox "$out/recording.wav" -t wavpcm "$root/recording.wav"
-  $python "$top/bench/live_vs_wine.py" "$root/recording.wav" "$(awk -v r="$SANDBOX_RATE" -v f="$(soxi -s "$out/recording.wav")" -v s="$seconds" 'BEGIN { print f / r - s }')"
+  # From the settling on: the recording can be shorter than the time taken
+  # when the graph's driver falls behind.
+  $python "$top/bench/live_vs_wine.py" "$root/recording.wav" $((settle + 1))
   echo "$cpu"
 } | tee "$out/summary.txt"
 finish
