@@ -6,10 +6,10 @@ set -euo pipefail
 run_packages=(cmake ninja-build g++ mingw-w64 wine wine64 xvfb pulseaudio pulseaudio-utils)
 test_packages=("${run_packages[@]}" googletest libgtest-dev libbenchmark-dev libsndfile1-dev libsoxr-dev
                pkg-config python3 clang libclang-rt-14-dev xdotool imagemagick espeak-ng sox procps psmisc
-               pipewire pipewire-pulse wireplumber dbus python3-numpy lv2-dev lilv-utils sordi)
+               pipewire pipewire-pulse wireplumber dbus python3-numpy lv2-dev lilv-utils sordi libpipewire-0.3-dev)
 
 demo_packages=("${run_packages[@]}" xdotool imagemagick espeak-ng sox)
-install_packages=("${run_packages[@]}" icoutils pkg-config lv2-dev)
+install_packages=("${run_packages[@]}" icoutils pkg-config lv2-dev libpipewire-0.3-dev)
 # For tools/demo-page-shot.sh only: the demo's page seen in a browser.
 page_packages=(chromium imagemagick)
 

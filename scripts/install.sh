@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs or removes the `voxotrope` command for this user (or any prefix):
 #
-#   install.sh install PREFIX PROGRAM.exe [BUNDLE.lv2]
+#   install.sh install PREFIX PROGRAM.exe [BUNDLE.lv2] [.../voxotrope-live]
 #   install.sh uninstall PREFIX
 #
 # PREFIX/bin/voxotrope                          the launcher (Wine, own prefix)
+# PREFIX/bin/voxotrope-live                     the native PipeWire program, if given
 # PREFIX/share/voxotrope/voxotrope.exe          the program
 # PREFIX/share/applications/voxotrope.desktop   the menu entry
 # PREFIX/share/icons/hicolor/NxN/apps/voxotrope.png, one per size in the icon
@@ -25,6 +26,8 @@ datadir=$prefix/share/voxotrope
 entry=$prefix/share/applications/voxotrope.desktop
 icons=$prefix/share/icons/hicolor
 marker="# voxotrope launcher:"  # the launcher's own second line
+live=$prefix/bin/voxotrope-live
+live_marker="Voxotrope microphone"  # in the native program, and not in others of its name
 lv2_bundle=$HOME/.lv2/voxotrope.lv2
 lv2_uri="<urn:voxotrope:lv2>"  # what our bundle's manifest describes
 
@@ -69,7 +72,19 @@ extract_icons() {
 case $action in
   install)
     exe=${3:-}
-    bundle=${4:-}
+    # Further files are known by their names.
+    bundle="" live_program=""
+    for extra in "${@:4}"; do
+      case ${extra%/} in
+        *.lv2) bundle=$extra ;;
+        */voxotrope-live) live_program=$extra ;;
+      esac
+    done
+    [ -z "$live_program" ] || [ -x "$live_program" ] || { echo "install: no program at '$live_program'" >&2; exit 1; }
+    if [ -n "$live_program" ] && [ -e "$live" ] && ! grep -qaF "$live_marker" "$live"; then
+      echo "install: $live exists and is not Voxotrope's; left alone" >&2
+      exit 1
+    fi
     [ -f "$exe" ] || { echo "install: no program at '$exe'" >&2; exit 1; }
     [ -z "$bundle" ] || [ -f "$bundle/manifest.ttl" ] || { echo "install: no LV2 bundle at '$bundle'" >&2; exit 1; }
     if [ -f "$launcher" ] && ! grep -q "^$marker" "$launcher"; then
@@ -101,6 +116,7 @@ case $action in
     text=${text//@LAUNCHER@/"$exec_line"}
     printf '%s\n' "${text//@ICON@/"$(icon_reference "$icon")"}" >"$work/entry"
     install -m 0644 "$work/entry" "$entry"
+    [ -z "$live_program" ] || install -m 0755 "$live_program" "$live"
     if [ -n "$bundle" ]; then
       rm -rf "$lv2_bundle"
       mkdir -p "$lv2_bundle"
@@ -112,6 +128,7 @@ case $action in
     echo "  $datadir/voxotrope.exe"
     echo "  $entry"
     echo "  $icon"
+    [ -z "$live_program" ] || echo "  $live"
     [ -z "$bundle" ] || echo "  $lv2_bundle (the LV2 plugin)"
     case ":$PATH:" in
       *":$prefix/bin:"*) ;;
@@ -125,6 +142,11 @@ case $action in
       fi
     fi
     rm -f "$datadir/voxotrope.exe" "$entry" "$icons"/*/apps/voxotrope.png
+    if [ -e "$live" ]; then
+      if grep -qaF "$live_marker" "$live"; then rm -f "$live"
+      else echo "install: $live is not Voxotrope's; left alone" >&2
+      fi
+    fi
     if foreign_bundle; then echo "install: $lv2_bundle is not the Voxotrope plugin; left alone" >&2
     else rm -rf "$lv2_bundle"
     fi

@@ -7,7 +7,7 @@
 #   run.sh                       build and run
 #   run.sh --demo [OPTIONS]      build and run the recorded demo (scripts/demo.sh)
 #   run.sh --install [PREFIX]    build and install the `voxotrope` command (~/.local)
-#                                and the LV2 plugin (~/.lv2/voxotrope.lv2)
+#                                with voxotrope-live, and the LV2 plugin (~/.lv2)
 #   run.sh --uninstall [PREFIX]  remove what --install put there
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -39,7 +39,8 @@ case $mode in
     native=$top/build/native-release
     cmake -S "$top" -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOXOTROPE_INSTALLED_ONLY=ON >/dev/null
     cmake --build "$native"
-    exec "$top/scripts/install.sh" install "${1:-$HOME/.local}" "$build/voxotrope.exe" "$native/lv2/voxotrope.lv2" ;;
+    exec "$top/scripts/install.sh" install "${1:-$HOME/.local}" "$build/voxotrope.exe" "$native/lv2/voxotrope.lv2" \
+      "$native/tools/live/voxotrope-live" ;;
 esac
 
 . "$top/scripts/wine.sh"

@@ -10,7 +10,8 @@
 #                             dialog and any other program can record the
 #                             changed voice from "Voxotrope microphone"
 #
-# VOXOTROPE_WINE names another wine command, VOXOTROPE_WINEPREFIX another prefix.
+# VOXOTROPE_WINE names another wine command, VOXOTROPE_WINEPREFIX another
+# prefix; VOXOTROPE_PRIORITY=0 leaves the threads' priority alone.
 set -uo pipefail
 
 datadir=@DATADIR@
@@ -52,7 +53,42 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wine" wineboot -i >/dev/null 2>&1
 fi
 
-[ $virtual -eq 1 ] || exec "$wine" "$exe"
+# Wine 8.0 gives its threads no priority: on a busy machine the program's
+# sound threads and wineserver wait behind every other process, and sound is
+# lost. Sound servers' own threads get real-time scheduling from the
+# desktop's RealtimeKit; ask for the same for every thread of the program and
+# of its wineserver, directly where that is allowed (root, or a real-time
+# limit), else through RealtimeKit. Best effort: refused, nothing changes.
+boost_thread() {  # boost_thread PID TID
+  chrt -f -p 10 "$2" 2>/dev/null && return
+  command -v busctl >/dev/null || return
+  # RealtimeKit wants a limit on the real-time CPU time first.
+  prlimit --pid "$1" --rttime=200000:200000 2>/dev/null
+  busctl --system call org.freedesktop.RealtimeKit1 /org/freedesktop/RealtimeKit1 \
+    org.freedesktop.RealtimeKit1 MakeThreadRealtimeWithPID ttu "$1" "$2" 10 2>/dev/null
+}
+boost_program() {  # boost_program PID: until it ends; its threads come and go
+  local pid task done=" " server
+  while kill -0 "$1" 2>/dev/null; do
+    server=$(for pid in $(pgrep -x -u "$(id -u)" wineserver); do
+      tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+    done)
+    for pid in "$1" $server; do
+      for task in /proc/"$pid"/task/*; do
+        [ -e "$task" ] || continue
+        case $done in *" $pid/${task##*/} "*) continue ;; esac
+        boost_thread "$pid" "${task##*/}"
+        done="$done$pid/${task##*/} "
+      done
+    done
+    sleep 2
+  done
+}
+
+if [ $virtual -eq 0 ]; then
+  [ "${VOXOTROPE_PRIORITY:-1}" = 0 ] || boost_program $$ </dev/null >/dev/null 2>&1 &
+  exec "$wine" "$exe"
+fi
 
 # Module lines of ours, "ID launcher-pid", from `pactl list short modules`.
 our_modules() {
@@ -111,6 +147,7 @@ echo "voxotrope: choose \"Voxotrope output\" in the device dialog; other program
 # In the background, so that a signal reaches the traps at once.
 "$wine" "$exe" &
 child=$!
+[ "${VOXOTROPE_PRIORITY:-1}" = 0 ] || boost_program "$child" </dev/null >/dev/null 2>&1 &
 wait "$child"
 status=$?
 child=""

@@ -32,14 +32,9 @@ const char RenderUsage[] =
     "Exit status: 0 on success, 2 on any error, told in one line on stderr.\n";
 
 // The names --fx takes, in chain order (EffectId).
-static const char* const EffectNames[EffectCount] = {
+const char* const EffectNames[EffectCount] = {
     "pitch", "volume", "triangle", "am", "reverse", "crazy", "deeper",
 };
-
-// Slider limits: Pitch 1 to 3; Volume from its start value 8 (unchanged
-// level) up to 52, the highest value the slider can reach.
-constexpr int32_t PitchLowest = 1, PitchHighest = 3;
-constexpr int32_t VolumeLowest = 8, VolumeHighest = 52;
 
 static bool Fail(std::string* error, const std::string& line)
 {
@@ -47,7 +42,7 @@ static bool Fail(std::string* error, const std::string& line)
     return false;
 }
 
-static bool AddEffects(const char* list, RenderOptions* options, std::string* error)
+bool AddEffects(const char* list, int effects[EffectCount], std::string* error)
 {
     const char* item = list;
     for (;;) {
@@ -61,7 +56,7 @@ static bool AddEffects(const char* list, RenderOptions* options, std::string* er
         if (found < 0)
             return Fail(error, "--fx: unknown effect '" + std::string(item, length) +
                                    "' (pitch, volume, triangle, am, reverse, crazy, deeper)");
-        options->effects[found] = 1;
+        effects[found] = 1;
         if (item[length] == '\0')
             return true;
         item += length + 1;
@@ -110,7 +105,7 @@ static ParseOutcome Option(const char* arg, int argc, char** argv, int* i, Rende
     }
     bool good = true;
     if (name == "--fx") {
-        good = AddEffects(value, options, error);
+        good = AddEffects(value, options->effects, error);
     } else if (name == "--pitch") {
         good = ParseSetting("--pitch", value, PitchLowest, PitchHighest, &options->pitch, error);
         options->pitchGiven = true;
@@ -129,7 +124,7 @@ static ParseOutcome Option(const char* arg, int argc, char** argv, int* i, Rende
 
 // A setting for an effect that is off would change nothing: say so rather
 // than render something the user did not ask for.
-static bool SettingsMatchEffects(const RenderOptions& options, std::string* error)
+bool SettingsMatchEffects(const RenderOptions& options, std::string* error)
 {
     if (options.pitchGiven && !options.effects[FxPitch])
         return Fail(error, "--pitch needs pitch in --fx");
@@ -140,11 +135,12 @@ static bool SettingsMatchEffects(const RenderOptions& options, std::string* erro
     return true;
 }
 
-ParseOutcome ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error)
+ParseOutcome ParseChainArguments(int argc, char** argv, RenderOptions* options, const char** operands,
+                                 int maxOperands, const char* operandNames, int* operandCount,
+                                 std::string* error)
 {
     *options = RenderOptions{};
-    const char* operands[2] = {};
-    int operandCount = 0;
+    *operandCount = 0;
     bool optionsEnded = false;
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
@@ -158,12 +154,23 @@ ParseOutcome ParseRenderOptions(int argc, char** argv, RenderOptions* options, s
                 return outcome;
             continue;
         }
-        if (operandCount == 2) {
-            *error = std::string("unexpected argument '") + arg + "' after IN and OUT";
+        if (*operandCount == maxOperands) {
+            *error = std::string("unexpected argument '") + arg + "'" +
+                     (maxOperands ? std::string(" after ") + operandNames : std::string());
             return ParseError;
         }
-        operands[operandCount++] = arg;
+        operands[(*operandCount)++] = arg;
     }
+    return ParseRun;
+}
+
+ParseOutcome ParseRenderOptions(int argc, char** argv, RenderOptions* options, std::string* error)
+{
+    const char* operands[2] = {};
+    int operandCount = 0;
+    ParseOutcome outcome = ParseChainArguments(argc, argv, options, operands, 2, "IN and OUT", &operandCount, error);
+    if (outcome != ParseRun)
+        return outcome;
     if (operandCount < 2) {
         *error = operandCount == 0 ? "missing IN and OUT (see --help)" : "missing OUT (see --help)";
         return ParseError;

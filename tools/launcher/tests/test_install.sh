@@ -19,15 +19,20 @@ export HOME=$work/home XDG_DATA_HOME=$work/data XDG_DATA_DIRS=/usr/share
 mkdir -p "$HOME"
 prefix="$work/my prefix"
 install=$top/scripts/install.sh
-# A stand-in for the plugin bundle: install.sh only copies it.
+# Stand-ins: install.sh only copies the plugin bundle, and knows
+# voxotrope-live by its name and the source's name inside.
 bundle=$work/build/voxotrope.lv2
 mkdir -p "$bundle"
 printf '<urn:voxotrope:lv2> a <http://lv2plug.in/ns/lv2core#Plugin> .\n' >"$bundle/manifest.ttl"
 echo plugin >"$bundle/voxotrope.ttl"
 echo binary >"$bundle/voxotrope.so"
-"$install" install "$prefix" "$exe" "$bundle" >"$work/install.log" 2>&1
+live=$work/build/voxotrope-live
+printf '#!/bin/sh\n# Voxotrope microphone\n' >"$live"
+chmod +x "$live"
+"$install" install "$prefix" "$exe" "$bundle" "$live" >"$work/install.log" 2>&1
 check "install succeeds" test $? -eq 0
 check "plugin bundle copied into ~/.lv2" diff -r "$bundle" "$HOME/.lv2/voxotrope.lv2"
+check "voxotrope-live installed beside the launcher" cmp -s "$live" "$prefix/bin/voxotrope-live"
 
 launcher=$prefix/bin/voxotrope
 entry=$prefix/share/applications/voxotrope.desktop
@@ -94,6 +99,12 @@ echo "#!/bin/sh" >"$work/other/bin/voxotrope"
 check "install refuses to replace a foreign voxotrope" test $? -ne 0
 "$install" uninstall "$work/other" >/dev/null 2>&1
 check "uninstall leaves a foreign voxotrope" test -f "$work/other/bin/voxotrope"
+rm "$work/other/bin/voxotrope"
+echo "#!/bin/sh" >"$work/other/bin/voxotrope-live"
+"$install" install "$work/other" "$exe" "$live" >/dev/null 2>&1
+check "install refuses to replace a foreign voxotrope-live" test $? -ne 0
+"$install" uninstall "$work/other" >/dev/null 2>&1
+check "uninstall leaves a foreign voxotrope-live" test -f "$work/other/bin/voxotrope-live"
 mkdir -p "$HOME/.lv2/voxotrope.lv2"
 echo "<urn:someone-else>" >"$HOME/.lv2/voxotrope.lv2/manifest.ttl"
 "$install" install "$prefix" "$exe" "$bundle" >/dev/null 2>&1
