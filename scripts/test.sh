@@ -25,14 +25,18 @@ build() {  # build DIR CMAKE-ARGS...
   cmake -S "$top" -B "$dir" -G Ninja "$@" >/dev/null && cmake --build "$dir" -j "$jobs"
 }
 
-# No script removes a package: no apt-get remove, purge or autoremove, and
-# no name ending in "-" (apt-get install's removal) on an apt-get line or in
-# deps.sh's lists.
+# No script removes a package: no apt-get remove, purge or autoremove, no
+# name ending in "-" (apt-get install's removal) on an apt-get line or in
+# deps.sh's lists, and no apt-get install without --no-remove, which would
+# remove whatever conflicts with what it installs.
 no_removals() {
-  ! grep -rnE --include='*.sh' --exclude-dir=build --exclude-dir=.git \
-    '^[^#]*(apt-get|_packages=).*( (remove|purge|autoremove)([[:space:]]|$)|[[:alnum:]+.]-([[:space:]"'"'"')]|$))' "$top"
+  local where=(-rnE --include='*.sh' --exclude-dir=build --exclude-dir=.git)
+  ! grep "${where[@]}" \
+    '^[^#]*(apt-get|_packages=).*( (remove|purge|autoremove)([[:space:]]|$)|[[:alnum:]+.]-([[:space:]"'"'"')]|$))' "$top" &&
+  ! grep "${where[@]}" '^[^#]*\<apt(-get)?( +(-o +[^[:space:]]+|-[^[:space:]]+))* +install\>' "$top" | grep -v -- '--no-remove'
 }
 step "no package removals" no_removals
+step "deps.sh choices" bash "$top/scripts/tests/deps_test.sh"
 step "native build" build build/native
 step "native tests" ctest --test-dir build/native --output-on-failure
 # The sanitizer build also runs the effects' plain C++ kernels, which the

@@ -44,7 +44,7 @@ case "${1:-}" in
 esac
 
 [ -f "$exe" ] || { echo "voxotrope: the program is missing ($exe); install it again" >&2; exit 1; }
-command -v "$wine" >/dev/null || { echo "voxotrope: Wine is missing (sudo apt-get install wine wine64)" >&2; exit 1; }
+command -v "$wine" >/dev/null || { echo "voxotrope: Wine is missing (sudo apt-get install --no-remove wine wine64)" >&2; exit 1; }
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "voxotrope: preparing Wine in $WINEPREFIX (once)" >&2
@@ -94,7 +94,7 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
 
-command -v pactl >/dev/null || { echo "voxotrope: pactl is missing (sudo apt-get install pulseaudio-utils)" >&2; exit 1; }
+command -v pactl >/dev/null || { echo "voxotrope: pactl is missing (sudo apt-get install --no-remove pulseaudio-utils)" >&2; exit 1; }
 pactl info >/dev/null 2>&1 || { echo "voxotrope: no sound server answers, so no virtual microphone" >&2; exit 1; }
 remove_leftovers
 
