@@ -102,7 +102,9 @@ id=$(pactl load-module module-null-sink sink_name=$sink rate=22050 channels=1 \
   "sink_properties=\"device.description='Voxotrope output' voxotrope.launcher=$$\"") ||
   { echo "voxotrope: the sound server refused the device \"Voxotrope output\"" >&2; exit 1; }
 modules=("$id")
-id=$(pactl load-module module-remap-source source_name=$source master=$sink.monitor \
+# A source of its own over the monitor, for programs list monitors apart or
+# not at all; mono, for PipeWire would make it stereo.
+id=$(pactl load-module module-remap-source source_name=$source master=$sink.monitor channels=1 channel_map=mono \
   "source_properties=\"device.description='Voxotrope microphone' voxotrope.launcher=$$\"") ||
   { echo "voxotrope: the sound server refused the device \"Voxotrope microphone\"" >&2; exit 1; }
 modules=("$id" "${modules[@]}")
