@@ -64,6 +64,22 @@ fi
 sandbox_stop
 trap - EXIT
 
+# The sandbox, the real program's end-to-end run in it and the launcher's
+# virtual microphone from a copy of the checkout whose path holds a space,
+# with the programs built above and their Wine prefix (a new one would cost
+# a minute).
+from_spaced_path() {
+  local copy="$top/build/a path with spaces/voxotrope" programs=$top/build/win64
+  rm -rf "$copy" && mkdir -p "$copy" &&
+    tar -C "$top" --exclude=./build --exclude=./.git -cf - . | tar -C "$copy" -xf - &&
+    (cd "$copy" && . scripts/sandbox.sh && trap sandbox_stop EXIT &&
+      sandbox_start "$copy/build/sandbox" &&
+      bash app/tests/e2e_test.sh "$programs/voxotrope.exe" "$programs/app/tests/voxotrope-doubles.exe" \
+        "$programs/app/tests/voxotrope-peek.exe" "$copy/build/end-to-end" &&
+      bash tools/launcher/tests/test_virtual_mic.sh)
+}
+step "from a path with a space" from_spaced_path
+
 echo "=== took $(( $(date +%s) - start )) s"
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED: ${failed[*]}"
