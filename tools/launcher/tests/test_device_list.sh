@@ -31,7 +31,7 @@ check() {
 }
 pids=()
 cleanup() {
-  ui_alive && kill "$ui_pid" 2>/dev/null
+  ui_stop
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
 }
 trap cleanup EXIT
