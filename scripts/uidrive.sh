@@ -77,7 +77,7 @@ ui_park() { xdotool mousemove 1 1 2>/dev/null; sleep 0.1; }
 
 # The loader itself and not the `wine` function, which `&` would run in a
 # subshell whose end leaves the program running.
-ui_start() { ui_launch "$2" "${3:-}" "${WINELOADER:-wine}" "$1"; }
+ui_start() { ui_launch "$2" "${3:-}" "${WINELOADER:-$(type -P wine)}" "$1"; }
 
 # ui_launch LOG KEYS COMMAND...: as ui_start, with any command that ends up
 # running the program (the installed launcher, say).
