@@ -118,7 +118,7 @@ data = open(sys.argv[1], "rb").read()
 a = array.array("h", data[: len(data) // 2 * 2])
 sys.exit(0 if sum(abs(x) > 8000 for x in a) > 5512 else 1)' "$work/heard.raw"
 }
-parec -d voxotrope_microphone --raw --rate=22050 --channels=1 --format=s16le >"$work/heard.raw" &
+parec -d voxotrope_microphone --raw --rate=22050 --channels=1 --format=s16le --latency-msec=50 >"$work/heard.raw" &
 recorder=$!
 for _ in 1 2 3 4 5; do
   python3 -c 'import sys; sys.stdout.buffer.write(((b"\x00\x40" * 25 + b"\x00\xc0" * 25) * 441))' |
