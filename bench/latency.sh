@@ -46,7 +46,7 @@ mkdir -p "$out"
 root=$(mktemp -d /tmp/voxotrope-latency.XXXXXX)
 drain="" silence=""
 finish() {
-  ui_alive && kill "$ui_pid" 2>/dev/null
+  ui_stop
   [ -n "$drain" ] && kill "$drain" "$silence" 2>/dev/null
   sandbox_stop
 }

@@ -25,7 +25,7 @@ root=$(mktemp -d /tmp/voxotrope-mouse.XXXXXX)
 pids=()
 finish() {
   xdotool keyup shift 2>/dev/null; xdotool mouseup 1 2>/dev/null
-  ui_alive && kill "$ui_pid" 2>/dev/null
+  ui_stop
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
   sandbox_stop
   rm -rf "$root"

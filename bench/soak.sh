@@ -59,7 +59,7 @@ chrt -f 10 true 2>/dev/null && rt=(chrt -f 10)
 root=$(mktemp -d /tmp/voxotrope-soak.XXXXXX)
 pids=()
 finish() {
-  ui_alive && kill "$ui_pid" 2>/dev/null
+  ui_stop
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
   pids=()
   sandbox_stop

@@ -8,7 +8,7 @@
 #
 # PROGRAM.exe may be a traced build (it gets VOXOTROPE_TRACE; see
 # bench/soak.sh and SOAK_TRACE_SUMMARY for the corrections column).
-# MATRIX_SERVERS (pulseaudio pipewire), MATRIX_RATES (22050 48000),
+# MATRIX_SERVERS (pulseaudio pipewire; pipewire alone without PulseAudio), MATRIX_RATES (22050 48000),
 # MATRIX_LOADS (idle busy), MATRIX_CHAINS (passthrough effects),
 # MATRIX_BUSY (4 CPU-bound processes beside the program when busy),
 # SOAK_SECONDS (600 per run), MATRIX_OUT (build/soak-matrix).
@@ -34,7 +34,12 @@ value() {
   echo "|---|---|---|---|---|---|---|---|---|---|---|"
 } >"$table"
 status=0
-for server in ${MATRIX_SERVERS:-pulseaudio pipewire}; do
+servers=${MATRIX_SERVERS:-pulseaudio pipewire}
+if [ -z "${MATRIX_SERVERS:-}" ] && ! command -v pulseaudio >/dev/null; then
+  echo "matrix: no PulseAudio here, PipeWire only"
+  servers=pipewire
+fi
+for server in $servers; do
   for rate in ${MATRIX_RATES:-22050 48000}; do
     for load in ${MATRIX_LOADS:-idle busy}; do
       for chain in ${MATRIX_CHAINS:-passthrough effects}; do

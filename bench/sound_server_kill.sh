@@ -26,7 +26,7 @@ export WINEPREFIX=${VOXOTROPE_BENCH_WINEPREFIX:-$(dirname "$exe")/bench-winepref
 root=$(mktemp -d /tmp/voxotrope-kill.XXXXXX)
 pids=()
 finish() {
-  ui_alive && kill "$ui_pid" 2>/dev/null
+  ui_stop
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
   sandbox_stop
   rm -rf "$root"

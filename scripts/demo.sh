@@ -88,7 +88,7 @@ demo_module=""
 old_source=""
 finish() {
   set +e
-  ui_alive && kill "$ui_pid" 2>/dev/null
+  ui_alive && echo "demo: the program (process $ui_pid) was still running: ended it" >&2 && ui_stop
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
   if [ $real -eq 1 ]; then
     [ -n "$old_source" ] && pactl set-default-source "$old_source" 2>/dev/null
@@ -277,7 +277,7 @@ done
 
 ui_close_all  # panels may cover the main window's buttons
 ui_transport  # Stop
-ui_quit || echo "demo: the program did not end when its X was pressed" >&2
+ui_quit || { echo "demo: the program did not end when its X was pressed" >&2; exit 1; }
 write_page
 echo "Done: ${#plan[@]} recordings with their spectrograms and screenshots, and the input phrase, are in $out"
 echo "See and hear them all on one page: file://$out/index.html"

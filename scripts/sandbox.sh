@@ -9,8 +9,9 @@
 #            pipe stalls the whole sound server
 #
 # The sound server and the devices' format are chosen before the start:
-#   SANDBOX_SERVER  pulseaudio (default), or pipewire with its PulseAudio
-#                   service and wireplumber on a private session bus
+#   SANDBOX_SERVER  pulseaudio (default where it is installed), or pipewire
+#                   with its PulseAudio service and wireplumber on a private
+#                   session bus (default without PulseAudio)
 #   SANDBOX_RATE    22050 (default): the devices run at 22050 Hz mono s16le
 #                   like the program, so nothing resamples; or 48000: stereo
 #                   at 48000 Hz, as on a desktop, and the server converts
@@ -21,6 +22,8 @@
 # read the speaker, and sandbox_server_pid, the process the program talks to.
 # sandbox_sound_start DIR and sandbox_sound_stop do the sound server alone,
 # for a test that wants one of its own on the sandbox's display and prefix.
+# Every variable through which a client or the servers could find another
+# server (the user's, say over PULSE_SERVER) is set to the sandbox's own.
 
 . "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
 
@@ -67,22 +70,32 @@ sandbox_sound_start() {
   local root
   mkdir -p "$1"
   root=$(cd "$1" && pwd)
-  export SANDBOX_SERVER=${SANDBOX_SERVER:-pulseaudio} SANDBOX_RATE=${SANDBOX_RATE:-22050}
+  local default=pulseaudio
+  command -v pulseaudio >/dev/null || default=pipewire
+  export SANDBOX_SERVER=${SANDBOX_SERVER:-$default} SANDBOX_RATE=${SANDBOX_RATE:-22050}
   case $SANDBOX_RATE in
     22050) export SANDBOX_CHANNELS=1 ;;
     48000) export SANDBOX_CHANNELS=2 ;;
     *) echo "SANDBOX_RATE is 22050 or 48000, not $SANDBOX_RATE" >&2; return 1 ;;
   esac
-  export XDG_RUNTIME_DIR=$root/runtime
-  rm -rf "$XDG_RUNTIME_DIR"
-  mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+  # The sockets live in a short path of their own, without spaces: a server
+  # list such as PULSE_SERVER splits at spaces, and a socket's path has at
+  # most 107 bytes.
+  sandbox_runtime=$(mktemp -d /tmp/voxotrope-sound.XXXXXX) || return 1
+  export XDG_RUNTIME_DIR=$sandbox_runtime
+  export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse PULSE_STATE_PATH=$root/state/pulse
+  export PULSE_SERVER=unix:$PULSE_RUNTIME_PATH/native
+  export PIPEWIRE_RUNTIME_DIR=$XDG_RUNTIME_DIR PIPEWIRE_REMOTE=$XDG_RUNTIME_DIR/pipewire-0
+  # A bus address nobody listens on until the PipeWire variant starts one.
+  export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
+  unset PULSE_SINK PULSE_SOURCE PULSE_COOKIE PULSE_CLIENTCONFIG PIPEWIRE_CORE
   export SANDBOX_FIFO=$root/speaker.fifo
   rm -f "$SANDBOX_FIFO"
 
   cat >"$root/pulse.pa" <<PA
 load-module module-native-protocol-unix auth-anonymous=1
 load-module module-null-sink sink_name=mic rate=$SANDBOX_RATE channels=$SANDBOX_CHANNELS format=s16le sink_properties=device.description=Microphone
-load-module module-pipe-sink sink_name=speaker file=$SANDBOX_FIFO rate=$SANDBOX_RATE channels=$SANDBOX_CHANNELS format=s16le use_system_clock_for_timing=yes sink_properties=device.description=Speakers
+load-module module-pipe-sink sink_name=speaker file="$SANDBOX_FIFO" rate=$SANDBOX_RATE channels=$SANDBOX_CHANNELS format=s16le use_system_clock_for_timing=yes sink_properties=device.description=Speakers
 set-default-source mic.monitor
 set-default-sink speaker
 PA
@@ -118,7 +131,7 @@ context.properties = {
 }
 PW
   rm -f "$root/bus"
-  dbus-daemon --session --nofork --nopidfile --address="unix:path=$XDG_RUNTIME_DIR/bus" \
+  dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" \
     --print-address=3 3>"$root/bus" >/dev/null 2>&1 &
   sandbox_sound_pids+=($!)
   for _ in $(seq 100); do [ -s "$root/bus" ] && break; sleep 0.1; done
@@ -135,9 +148,13 @@ PW
   sandbox_sound_pids+=($!)
   for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   pactl info >/dev/null 2>&1 || { echo "PipeWire did not start" >&2; return 1; }
-  while read -r -a line; do
-    [ ${#line[@]} -eq 0 ] || [ "${line[1]:-}" = module-native-protocol-unix ] && continue
-    pactl "${line[@]}" >/dev/null || { echo "PipeWire: pactl ${line[*]} failed" >&2; return 1; }
+  # Command, name and the arguments as one word: pactl hands them to the
+  # module whole, quotes and all.
+  local command name args
+  while read -r command name args; do
+    [ -z "$command" ] || [ "$name" = module-native-protocol-unix ] && continue
+    pactl "$command" "$name" ${args:+"$args"} >/dev/null ||
+      { echo "PipeWire: pactl $command $name $args failed" >&2; return 1; }
   done <"$root/pulse.pa"
 }
 
@@ -149,6 +166,8 @@ sandbox_sound_stop() {
     wait "${sandbox_sound_pids[$i]}" 2>/dev/null || true
   done
   sandbox_sound_pids=()
+  [ -n "${sandbox_runtime:-}" ] && rm -rf "$sandbox_runtime"
+  sandbox_runtime=""
 }
 
 sandbox_stop() {

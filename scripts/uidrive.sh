@@ -3,11 +3,12 @@
 # are relative to a window's own corner, so the helpers work on a bare X
 # server and under a window manager alike.
 #
-#   ui_start EXE LOG [KEYS]  starts the program (ui_pid), answers the device
-#                            dialog with KEYS then Return (default: Return
-#                            only, which takes the first entry), waits for
-#                            the main window (ui_main)
-#   ui_launch LOG KEYS CMD.. the same through another command
+#   ui_start EXE LOG [KEYS]  starts the program (ui_pid, its own process),
+#                            answers the device dialog with KEYS then Return
+#                            (default: Return only, which takes the first
+#                            entry), waits for the main window (ui_main)
+#   ui_launch LOG KEYS CMD.. the same through another command, a program
+#                            and not a shell function
 #                            (UI_DIALOG_SHOT=FILE: a screenshot of the dialog)
 #   ui_open EFFECT           opens a panel from the FX menu (ui_panel[EFFECT])
 #   ui_close EFFECT          presses its X
@@ -16,6 +17,8 @@
 #   ui_transport             presses Start/Stop
 #   ui_shot FILE             the program's windows, cropped from the screen
 #   ui_quit                  presses the main window's X, waits for the end
+#   ui_stop                  ends what ui_start or ui_launch started, if it
+#                            still runs (TERM, KILL after 5 s); false if not
 #   ui_process               the pid of the program's own process
 
 . "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
@@ -47,12 +50,14 @@ ui_windows() {
   done
 }
 
-# ui_start runs the `wine` function in a background shell (ui_pid): the
-# program's own process is that shell's child.
+# ui_pid runs the program itself, or a command (a launcher) that runs it as a
+# child: the process whose command line names an .exe.
 ui_process() {
-  local child
-  child=$(pgrep -P "$ui_pid" 2>/dev/null | head -n 1)
-  echo "${child:-$ui_pid}"
+  local pid
+  for pid in "$ui_pid" $(pgrep -P "$ui_pid" 2>/dev/null); do
+    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q '\.exe\>' && { echo "$pid"; return 0; }
+  done
+  echo "$ui_pid"
 }
 
 ui_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
@@ -70,13 +75,16 @@ ui_click() {
 # no mouse message re-anchors the program's playback position.
 ui_park() { xdotool mousemove 1 1 2>/dev/null; sleep 0.1; }
 
-ui_start() { ui_launch "$2" "${3:-}" wine "$1"; }
+# The loader itself and not the `wine` function, which `&` would run in a
+# subshell whose end leaves the program running.
+ui_start() { ui_launch "$2" "${3:-}" "${WINELOADER:-$(type -P wine)}" "$1"; }
 
 # ui_launch LOG KEYS COMMAND...: as ui_start, with any command that ends up
 # running the program (the installed launcher, say).
 ui_launch() {
   local log=$1 keys=$2 dialog=""
   shift 2
+  [ "$(type -t "$1")" = function ] && { echo "ui: $1 is a shell function, not a program" >&2; return 1; }
   "$@" >"$log" 2>&1 &
   ui_pid=$!
   # The dialog appears only when more than two outputs are listed.
@@ -236,4 +244,15 @@ ui_quit() {
   ui_ended() { ! ui_alive; }
   ui_until 15 ui_ended || return 1
   wait "$ui_pid" 2>/dev/null
+}
+
+ui_stop() {
+  ui_alive || return 1
+  local pid=$ui_pid
+  kill -TERM "$pid" 2>/dev/null
+  kill -CONT "$pid" 2>/dev/null  # a stopped process takes TERM only once it runs
+  ui_gone() { ! kill -0 "$pid" 2>/dev/null; }
+  ui_until 5 ui_gone || kill -KILL "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  return 0
 }

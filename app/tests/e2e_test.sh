@@ -148,23 +148,19 @@ else
 fi
 
 echo "--- the sound server killed while streaming"
-# A sound server of the program's own, so that the sandbox's stays up.
-own=$(cd "$work" && pwd)/pulse
-mkdir -p "$own"
-cat >"$own/pulse.pa" <<PA
-load-module module-native-protocol-unix auth-anonymous=1 socket=$own/native
-load-module module-null-sink sink_name=mic rate=22050 channels=1 format=s16le
-load-module module-null-sink sink_name=speaker rate=22050 channels=1 format=s16le
-set-default-source mic.monitor
-set-default-sink speaker
-PA
-XDG_RUNTIME_DIR=$own pulseaudio -n -F "$own/pulse.pa" --exit-idle-time=-1 --daemonize=no \
-  --log-target=file:"$own/pulse.log" &
-own_pulse=$!
-checks_track $own_pulse
-own_up() { pactl -s "unix:$own/native" info >/dev/null 2>&1; }
-ui_until 10 own_up || fail "no sound server of its own"
-start "$program" PULSE_SERVER="unix:$own/native"
+# A sound server of the program's own, of the sandbox's kind, so that the
+# sandbox's stays up; from here on the environment points at it.
+. "$here/../../scripts/sandbox.sh"
+trap 'checks_cleanup; sandbox_sound_stop' EXIT
+own_pulse=""
+if sandbox_sound_start "$work/own"; then
+  own_pulse=$sandbox_server_pid
+  cat "$SANDBOX_FIFO" >/dev/null &
+  checks_track $!
+else
+  fail "no sound server of its own"
+fi
+start "$program"
 ui_until 30 shows '#32770' 'Select Device' && peek ok 'Select Device'
 if ui_until 20 shows Voxotrope Voxotrope; then
   press_start
@@ -180,6 +176,7 @@ if ui_until 20 shows Voxotrope Voxotrope; then
   before=$(date +%s%N)
   kill -KILL "$own_pulse"
   wait "$own_pulse" 2>/dev/null  # reaped here, so the shell prints no notice of it
+  [ "$SANDBOX_SERVER" = pipewire ] && echo "(its PulseAudio service killed)"
   ui_until 10 box_up
   took=$(( ($(date +%s%N) - before) / 1000000 ))
   text=$(box_text)

@@ -18,6 +18,7 @@ work=$3
 top=$(cd "$(dirname "$0")/../.." && pwd)
 . "$top/scripts/checks.sh"
 checks_need_sandbox xdotool pacat python3 wine
+[ "$server" = pulseaudio ] && checks_need_sandbox pulseaudio
 [ "$server" = pipewire ] && checks_need_sandbox pipewire pipewire-pulse wireplumber dbus-daemon
 rm -rf "$work"
 mkdir -p "$work"

@@ -45,7 +45,7 @@ case "${1:-}" in
 esac
 
 [ -f "$exe" ] || { echo "voxotrope: the program is missing ($exe); install it again" >&2; exit 1; }
-command -v "$wine" >/dev/null || { echo "voxotrope: Wine is missing (sudo apt-get install wine wine64)" >&2; exit 1; }
+command -v "$wine" >/dev/null || { echo "voxotrope: Wine is missing (sudo apt-get install --no-remove wine wine64)" >&2; exit 1; }
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "voxotrope: preparing Wine in $WINEPREFIX (once)" >&2
@@ -130,7 +130,7 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
 
-command -v pactl >/dev/null || { echo "voxotrope: pactl is missing (sudo apt-get install pulseaudio-utils)" >&2; exit 1; }
+command -v pactl >/dev/null || { echo "voxotrope: pactl is missing (sudo apt-get install --no-remove pulseaudio-utils)" >&2; exit 1; }
 pactl info >/dev/null 2>&1 || { echo "voxotrope: no sound server answers, so no virtual microphone" >&2; exit 1; }
 remove_leftovers
 
@@ -138,7 +138,9 @@ id=$(pactl load-module module-null-sink sink_name=$sink rate=22050 channels=1 \
   "sink_properties=\"device.description='Voxotrope output' voxotrope.launcher=$$\"") ||
   { echo "voxotrope: the sound server refused the device \"Voxotrope output\"" >&2; exit 1; }
 modules=("$id")
-id=$(pactl load-module module-remap-source source_name=$source master=$sink.monitor \
+# A source of its own over the monitor, for programs list monitors apart or
+# not at all; mono, for PipeWire would make it stereo.
+id=$(pactl load-module module-remap-source source_name=$source master=$sink.monitor channels=1 channel_map=mono \
   "source_properties=\"device.description='Voxotrope microphone' voxotrope.launcher=$$\"") ||
   { echo "voxotrope: the sound server refused the device \"Voxotrope microphone\"" >&2; exit 1; }
 modules=("$id" "${modules[@]}")

@@ -31,7 +31,7 @@ check() {
 }
 pids=()
 cleanup() {
-  ui_alive && kill "$ui_pid" 2>/dev/null
+  ui_stop
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
 }
 trap cleanup EXIT
@@ -51,7 +51,8 @@ check "the main window is up" test -n "$ui_main"
 ui_transport  # Start
 ui_park
 sleep 1
-parec -d voxotrope_microphone --rate=22050 --channels=1 --format=s16le >"$work/heard.raw" &
+# A short latency: PipeWire would otherwise hand over seconds at once.
+parec -d voxotrope_microphone --rate=22050 --channels=1 --format=s16le --latency-msec=50 >"$work/heard.raw" &
 recorder=$!
 sleep 2
 kill $recorder
