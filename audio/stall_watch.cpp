@@ -16,7 +16,7 @@ bool StallSeen(StallWatch* watch, DWORD now, DWORD position)
     // Tick differences are unsigned, so they hold across the counter's wrap.
     const bool fresh = !watch->checked || now - watch->lastCheck > StallCheckGap;
     if (fresh && watch->checked)
-        *watch = StallWatch{};
+        watch->lastNotice = now;  // the silence counts from the gap's end
     if (!watch->checked && !watch->notified)
         watch->lastNotice = now;  // the start counts as a notice
     watch->checked = 1;
@@ -40,8 +40,6 @@ bool OutputStallSeen(OutputWatch* watch, DWORD now, DWORD position)
     const bool fresh = !watch->checked || now - watch->lastCheck > StallCheckGap;
     if (watch->checked && !fresh && position != watch->position)
         watch->moved = 1;
-    if (fresh && watch->checked)
-        *watch = OutputWatch{};
     const bool first = !watch->checked;
     watch->checked = 1;
     watch->lastCheck = now;

@@ -13,8 +13,9 @@ constexpr DWORD StallCheckEvery = 200;  // ms
 // the first notification after a start the silence may last StallStartSilence:
 // a device can take two seconds to begin. A longer gap between checks (a modal
 // loop of the system, a machine too busy to run the program, a laptop that
-// slept: the tick count goes on through sleep) starts the whole watch afresh,
-// as a start does: a device waking up may take as long as one starting.
+// slept: the tick count goes on through sleep) starts the watch afresh: the
+// silence and the position count from the gap's end, so that a device has a
+// second to wake up.
 constexpr DWORD StallSilence = 1000;
 constexpr DWORD StallStartSilence = 5000;
 constexpr DWORD StallStill = 500;

@@ -48,10 +48,10 @@ const Timeline Timelines[] = {
     {"busy machine", 0, ~0u, 3000, 3700, 400, 0, 0, 0},
     {"notifications bunched", 0, ~0u, 0, 0, 1300, 0, 0, 0},
     {"ten-second menu", 0, ~0u, 2000, 12000, 0, 0, 0, 0},
-    // After a long gap the watch starts afresh, as at a start: the device
-    // has as long to show itself as a device starting.
-    {"device gone during a menu", 0, 5000, 2000, 12000, 0, 17000, 17300, 0},
-    {"laptop asleep for a minute, device 1.5 s to wake", 0, ~0u, 2000, 62000, 0, 0, 0, 63500},
+    // After a long gap the watch starts afresh: the silence counts from the
+    // gap's end.
+    {"device gone during a menu", 0, 5000, 2000, 12000, 0, 13000, 13300, 0},
+    {"laptop asleep for a minute, device 0.8 s to wake", 0, ~0u, 2000, 62000, 0, 0, 0, 62800},
     {"device slow to begin", 1900, ~0u, 0, 0, 0, 0, 0, 0},
     {"device that never begins", 30000, ~0u, 0, 0, 0, 5000, 5200, 0},
 };
@@ -115,8 +115,8 @@ const OutputTimeline OutputTimelines[] = {
     {"machine too busy for a second and a half", 0, ~0u, ~0u, 3000, 4500, 4500, 0, 0},
     {"device slow to begin", 1900, ~0u, ~0u, 0, 0, 0, 0, 0},
     {"device that never begins", 30000, ~0u, ~0u, 0, 0, 0, 5000, 5300},
-    {"laptop asleep for a minute, device 1.5 s to wake", 0, ~0u, ~0u, 2000, 62000, 63500, 0, 0},
-    {"headset unplugged during a menu", 0, 5000, ~0u, 2000, 12000, 12000, 17000, 17300},
+    {"laptop asleep for a minute, device 0.8 s to wake", 0, ~0u, ~0u, 2000, 62000, 62800, 0, 0},
+    {"headset unplugged during a menu", 0, 5000, ~0u, 2000, 12000, 12000, 13000, 13300},
 };
 
 TEST(OutputWatch, SeesStoppedOutputAndNothingElse)
