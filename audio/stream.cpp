@@ -105,23 +105,22 @@ bool StopWithError(const char* message)
 }
 
 // Where this step's block goes, in bytes beyond the play cursor, given where
-// it would go anyway (`natural`, the end of the last block; ResyncRequest
-// when there is none) and whether a message asked for an anchoring. A block
-// never lands where the device has read or over sound it has yet to play,
-// except where the device fell so far behind that sound must be cut; a
-// request moves the position only forward, and only when it lies further
-// from its anchored place than the cursors' own steps. `late` compensates
-// the step's lateness: the anchored place is where an on-time step would
-// have put the block, so a late step does not push later blocks on.
-static DWORD PlaceBlock(uint32_t natural, bool requested, DWORD playCursor, DWORD late, const SafeWindow& w,
+// it would go anyway: `ahead` of the play cursor, right behind the last block
+// (none after a start: `continues` false). A block never lands where the
+// device has read or over sound it has yet to play, except where the device
+// fell so far behind that sound must be cut; a request moves the position
+// only forward, and only when it lies further from its anchored place than
+// the cursors' own steps. `late` compensates the step's lateness: the
+// anchored place is where an on-time step would have put the block, so a
+// late step does not push later blocks on.
+static DWORD PlaceBlock(bool continues, DWORD ahead, bool requested, DWORD late, const SafeWindow& w,
                         Anchor* anchor)
 {
     DWORD target = w.anchored > late + w.safeFrom ? w.anchored - late : w.safeFrom;
-    if (natural == ResyncRequest) {
+    if (!continues) {
         *anchor = AnchorRequested;
         return target;
     }
-    const DWORD ahead = RingDistance(playCursor, natural);
     if (PlayedPast(ahead) || ahead < w.safeFrom) {
         *anchor = AnchorCorrection;
         return target;
@@ -170,8 +169,12 @@ bool BlockStep(int half)
     Stream.leadSeen = 1;
     const SafeWindow window = SafeWindowFor(Stream.leadLow, Stream.leadHigh);
 
+    const bool continues = natural != ResyncRequest;
+    const DWORD ahead = continues ? RingDistance(playCursor, natural) : 0;
+    // Where the last block's sound not yet played ends; 0 when there is none.
+    const DWORD unplayed = continues && !PlayedPast(ahead) ? ahead : 0;
     Anchor anchor;
-    const DWORD place = PlaceBlock(natural, PlayWriteCursor == ResyncRequest, playCursor, late, window, &anchor);
+    const DWORD place = PlaceBlock(continues, ahead, PlayWriteCursor == ResyncRequest, late, window, &anchor);
     const DWORD position = (playCursor + place) % RingBytes;
     // What an anchoring skips over is silenced: it may hold the ring's
     // previous pass. That is from the end of the last block on, or from the
@@ -180,14 +183,8 @@ bool BlockStep(int half)
     // it (a device fallen behind).
     DWORD gap = 0, cut = 0;
     if (anchor == AnchorRequested || anchor == AnchorCorrection) {
-        DWORD from = lead;
-        if (natural != ResyncRequest) {
-            const DWORD ahead = RingDistance(playCursor, natural);
-            if (!PlayedPast(ahead) && ahead > from)
-                from = ahead;
-            if (!PlayedPast(ahead) && ahead > place)
-                cut = ahead - place;
-        }
+        const DWORD from = unplayed > lead ? unplayed : lead;
+        cut = unplayed > place ? unplayed - place : 0;
         if (place > from) {
             gap = place - from;
             Silence(playCursor + from, gap);

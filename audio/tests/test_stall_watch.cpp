@@ -17,6 +17,17 @@ struct Timeline {
     DWORD wakes;               // the device is quiet from heldFrom until then (the machine slept)
 };
 
+// The first stall lies in from..by; by 0: there is none.
+void ExpectStall(DWORD stall, DWORD from, DWORD by, const char* name)
+{
+    if (by == 0) {
+        EXPECT_EQ(stall, 0u) << name;
+    } else {
+        EXPECT_GE(stall, from) << name;
+        EXPECT_LE(stall, by) << name;
+    }
+}
+
 DWORD FirstStall(const Timeline& line, DWORD origin)
 {
     StallWatch watch = {};
@@ -60,13 +71,7 @@ TEST(StallWatch, SeesStoppedCaptureAndNothingElse)
 {
     for (const Timeline& line : Timelines)
         for (DWORD origin : {0u, 0xFFFFF000u}) {  // and across the tick counter's wrap
-            DWORD stall = FirstStall(line, origin);
-            if (line.stallBy == 0) {
-                EXPECT_EQ(stall, 0u) << line.name;
-            } else {
-                EXPECT_GE(stall, line.stallFrom) << line.name;
-                EXPECT_LE(stall, line.stallBy) << line.name;
-            }
+            ExpectStall(FirstStall(line, origin), line.stallFrom, line.stallBy, line.name);
         }
     // After a long gap the ring may stand where it stood by chance.
     StallWatch watch = {};
@@ -123,13 +128,7 @@ TEST(OutputWatch, SeesStoppedOutputAndNothingElse)
 {
     for (const OutputTimeline& line : OutputTimelines)
         for (DWORD origin : {0u, 0xFFFFF000u}) {
-            DWORD stall = FirstOutputStall(line, origin);
-            if (line.stallBy == 0) {
-                EXPECT_EQ(stall, 0u) << line.name;
-            } else {
-                EXPECT_GE(stall, line.stallFrom) << line.name;
-                EXPECT_LE(stall, line.stallBy) << line.name;
-            }
+            ExpectStall(FirstOutputStall(line, origin), line.stallFrom, line.stallBy, line.name);
         }
 }
 
