@@ -169,3 +169,15 @@ std::string BoundsViolations(void (*operation)(), const Samples& in, int readabl
         violations += "output depends on the buffer's old contents or on samples outside the input; ";
     return violations;
 }
+
+void RunStaticChain(const int16_t* input, size_t blocks, std::vector<int16_t>* out)
+{
+    static AudioBlock work[2];
+    WorkBuffers[0] = work[0];
+    WorkBuffers[1] = work[1];
+    for (size_t b = 0; b < blocks; b++) {
+        BlockCursor = input + b * AudioBlockSamples;
+        RunEffectChain();
+        out->insert(out->end(), BlockCursor, BlockCursor + AudioBlockSamples);
+    }
+}

@@ -39,3 +39,8 @@ struct EffectTest : ::testing::Test {
 // out[0..3999] of WorkBuffers[WorkIndex], left the input, the other buffer
 // and all guards alone, and read nothing outside in[0..readable-1].
 std::string BoundsViolations(void (*operation)(), const Samples& in, int readable = AudioBlockSamples);
+
+// The static chain as the program and the renderer run it, on `blocks` whole
+// blocks from `input`, appended to `out`; the caller sets the flags, the
+// parameters and the carrier.
+void RunStaticChain(const int16_t* input, size_t blocks, std::vector<int16_t>* out);

@@ -35,20 +35,13 @@ std::vector<int16_t> Input(unsigned seed, int blocks)
 std::vector<int16_t> Rendered(const Setting& setting, const std::vector<int16_t>& input)
 {
     ResetChainState();
-    static AudioBlock work[2];
-    WorkBuffers[0] = work[0];
-    WorkBuffers[1] = work[1];
     for (EffectId fx : setting.on)
         EffectFlags[fx] = 1;
     ParameterTable.value[SliderPitch] = setting.pitch;
     ParameterTable.value[SliderVolume] = setting.volume;
     EXPECT_TRUE(CreateDefaultCarrier());
     std::vector<int16_t> out;
-    for (size_t at = 0; at < input.size(); at += N) {
-        BlockCursor = input.data() + at;
-        RunEffectChain();
-        out.insert(out.end(), BlockCursor, BlockCursor + N);
-    }
+    RunStaticChain(input.data(), (input.size() + N - 1) / N, &out);
     ReleaseCarrier();
     ResetChainState();
     return out;

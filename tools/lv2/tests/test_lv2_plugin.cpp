@@ -190,9 +190,6 @@ struct PluginTest : ::testing::Test {
     std::vector<int16_t> Rendered(const fs::path& carrier)
     {
         ResetChainState();
-        static AudioBlock work[2];
-        WorkBuffers[0] = work[0];
-        WorkBuffers[1] = work[1];
         EffectFlags[FxVolume] = EffectFlags[FxAM] = 1;
         ParameterTable.value[SliderVolume] = 20;
         if (carrier.empty())
@@ -201,11 +198,7 @@ struct PluginTest : ::testing::Test {
             EXPECT_EQ(ReadCarrierFile(carrier.c_str(), &CarrierWave.samples, &CarrierWave.length), CarrierAccepted);
         CarrierWave.readPosition = CarrierWave.samples;
         std::vector<int16_t> out(N);  // the block of delay
-        for (size_t at = 0; at + N < input.size(); at += N) {
-            BlockCursor = input.data() + at;
-            RunEffectChain();
-            out.insert(out.end(), BlockCursor, BlockCursor + N);
-        }
+        RunStaticChain(input.data(), (input.size() - 1) / N, &out);
         ReleaseCarrier();
         ResetChainState();
         return out;
