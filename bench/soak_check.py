@@ -50,7 +50,8 @@ BLOCK = 4000
 def load(path):
     samples = array.array("h")
     with open(path, "rb") as f:
-        samples.frombytes(f.read())
+        data = f.read()
+    samples.frombytes(data[:len(data) // 2 * 2])
     if sys.byteorder != "little":
         samples.byteswap()
     start = 0
@@ -156,11 +157,18 @@ def report(kind, seconds, events, rate):
 
 
 def passthrough(samples, start):
-    """Counter runs placed against the timeline (value less position)."""
+    """Counter runs placed against the timeline (value less position).
+
+    A recording server's pipe may lose part of a frame, or write a silence
+    from the middle of a sample, and leave a sample or two made of two
+    halves. Runs that short, off the timeline, are garbled: they move
+    nothing, and a silence is inserted when the timeline then moves on by
+    its length, give or take those halves."""
     events = []
     n = len(samples)
     base = None  # the timeline: counter value less output position, mod 65536
     silent = 0   # length of a silence just passed
+    garbled = 0  # samples of garbled runs since the last good run
     i = start
     while i < n:
         if samples[i] == 0 and (i + 1 >= n or samples[i + 1] != 1):
@@ -178,15 +186,19 @@ def passthrough(samples, start):
         if base is None:
             base = offset
         move = ((offset - base + 32768) & 0xFFFF) - 32768
+        if move and j - i < 3 and j < n:
+            garbled += j - i
+            i = j
+            continue
         if move in (-RING, RING):
             events.append(["stale" if move < 0 else "ahead", i - start, j - i, 0])
         elif move:
-            if silent and move == -silent:
+            if silent and silent <= -move <= silent + garbled:
                 events[-1][3] = silent  # inserted: the sound goes on after it
             else:
                 events.append(["slip", i - start, 0, move])
             base = offset
-        silent = 0
+        silent = garbled = 0
         i = j
     return report("passthrough", (n - start) / RATE, events, RATE)
 

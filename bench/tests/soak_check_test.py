@@ -56,10 +56,14 @@ class SoakCheck(unittest.TestCase):
         shutil.rmtree(self.folder)
 
     def check(self, mode, samples, rate=RATE, channels=1, resample=False):
-        """Runs the check on SAMPLES (int16 at 22050 Hz, mono), resampled
-        first when asked; returns its exit code and figures."""
+        """Runs the check on SAMPLES (int16 at 22050 Hz, mono, or the bytes
+        of a recording), resampled first when asked; returns its exit code
+        and figures."""
         path = os.path.join(self.folder, "played.raw")
-        samples.astype("<i2").tofile(path)
+        if isinstance(samples, bytes):
+            open(path, "wb").write(samples)
+        else:
+            samples.astype("<i2").tofile(path)
         if resample:
             converted = path + ".48k"
             subprocess.run(["sox", "-D", "-V1", "-t", "raw", "-r", str(RATE), "-e", "signed", "-b", "16",
@@ -88,6 +92,16 @@ class SoakCheck(unittest.TestCase):
         code, figures, text = self.check("passthrough", clean)
         self.assertEqual((code, figures["wrong_pass"], figures["silences"]), (0, "0", "0"), text)
         self.expect_faults(self.check("passthrough", faults(clean)), 383)
+        # What the recording server's pipe does when full: a 5-ms silence
+        # written from the middle of a sample, and 917 samples and a byte
+        # lost. Counted as what they are, not as jumps to and fro.
+        data = clean.astype("<i2").tobytes()
+        a, b = 2 * at(3) + 1, 2 * at(6) + 1
+        data = data[:a] + bytes(220) + data[a:b] + data[b + 2 * 917 + 1:]
+        code, figures, text = self.check("passthrough", data)
+        self.assertEqual((code, figures["silences"], figures["inserted"], figures["slips"],
+                          figures["left_out_ms"], figures["replayed_ms"]),
+                         (0, "1", "1", "1", "42", "0"), text)
 
     def noise(self):
         return np.concatenate([np.zeros(LEAD, np.int16),
