@@ -162,13 +162,15 @@ def passthrough(samples, start):
     A recording server's pipe may lose part of a frame, or write a silence
     from the middle of a sample, and leave a sample or two made of two
     halves. Runs that short, off the timeline, are garbled: they move
-    nothing, and a silence is inserted when the timeline then moves on by
-    its length, give or take those halves."""
+    nothing. The silences since the last good run were inserted when the
+    timeline then moves on by their length, give or take those halves; a
+    move back by no more than the halves, with no silence, is a sample's
+    worth of zero bytes inserted."""
     events = []
     n = len(samples)
     base = None  # the timeline: counter value less output position, mod 65536
-    silent = 0   # length of a silence just passed
-    garbled = 0  # samples of garbled runs since the last good run
+    silences = []  # the silences since the last good run
+    garbled = 0    # samples of garbled runs since then
     i = start
     while i < n:
         if samples[i] == 0 and (i + 1 >= n or samples[i + 1] != 1):
@@ -176,7 +178,7 @@ def passthrough(samples, start):
             while j < n and samples[j] == 0:
                 j += 1
             events.append(["silence", i - start, j - i, 0])
-            silent = j - i
+            silences.append(events[-1])
             i = j
             continue
         j = i + 1
@@ -190,15 +192,19 @@ def passthrough(samples, start):
             garbled += j - i
             i = j
             continue
+        silent = sum(e[2] for e in silences)
         if move in (-RING, RING):
             events.append(["stale" if move < 0 else "ahead", i - start, j - i, 0])
         elif move:
-            if silent and silent <= -move <= silent + garbled:
-                events[-1][3] = silent  # inserted: the sound goes on after it
+            if silences and silent <= -move <= silent + garbled:
+                for e in silences:
+                    e[3] = e[2]  # inserted: the sound goes on after it
+            elif not silences and -garbled <= move < 0:
+                events.append(["silence", i - start, -move, -move])
             else:
                 events.append(["slip", i - start, 0, move])
             base = offset
-        silent = garbled = 0
+        silences, garbled = [], 0
         i = j
     return report("passthrough", (n - start) / RATE, events, RATE)
 

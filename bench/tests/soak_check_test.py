@@ -92,16 +92,21 @@ class SoakCheck(unittest.TestCase):
         code, figures, text = self.check("passthrough", clean)
         self.assertEqual((code, figures["wrong_pass"], figures["silences"]), (0, "0", "0"), text)
         self.expect_faults(self.check("passthrough", faults(clean)), 383)
-        # What the recording server's pipe does when full: a 5-ms silence
-        # written from the middle of a sample, and 917 samples and a byte
-        # lost. Counted as what they are, not as jumps to and fro.
-        data = clean.astype("<i2").tobytes()
-        a, b = 2 * at(3) + 1, 2 * at(6) + 1
-        data = data[:a] + bytes(220) + data[a:b] + data[b + 2 * 917 + 1:]
+        # What the recording server's pipe does when full: silences of 5 ms
+        # and of one sample written from the middle of a sample, 917
+        # samples and a byte lost; and two silences a lone sample apart.
+        # Counted as what they are, not as jumps to and fro.
+        a = at(12)
+        split = np.concatenate([clean[:a], np.zeros(110, np.int16), clean[a:a + 1],
+                                np.zeros(551, np.int16), clean[a + 1:]])
+        data = split.astype("<i2").tobytes()
+        a, b, c = 2 * at(3) + 1, 2 * at(6) + 1, 2 * at(9) + 1
+        data = (data[:a] + bytes(220) + data[a:b] + data[b + 2 * 917 + 1:c] + bytes(2)
+                + data[c:])
         code, figures, text = self.check("passthrough", data)
         self.assertEqual((code, figures["silences"], figures["inserted"], figures["slips"],
                           figures["left_out_ms"], figures["replayed_ms"]),
-                         (0, "1", "1", "1", "42", "0"), text)
+                         (0, "4", "4", "1", "42", "0"), text)
 
     def noise(self):
         return np.concatenate([np.zeros(LEAD, np.int16),
