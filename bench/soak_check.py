@@ -161,8 +161,8 @@ def passthrough(samples, start):
 
     A recording server's pipe may lose part of a frame, or write a silence
     from the middle of a sample, and leave a sample or two made of two
-    halves. Runs that short, off the timeline, are garbled: they move
-    nothing. The silences since the last good run were inserted when the
+    halves (also the first, when the recording begins mid-sample). Runs
+    that short, off the timeline, are garbled: they move nothing. The silences since the last good run were inserted when the
     timeline then moves on by their length, give or take those halves; a
     move back by no more than the halves, with no silence, is a sample's
     worth of zero bytes inserted."""
@@ -185,10 +185,10 @@ def passthrough(samples, start):
         while j < n and (samples[j] - samples[j - 1]) & 0xFFFF == 1:
             j += 1
         offset = (samples[i] - i) & 0xFFFF
-        if base is None:
-            base = offset
-        move = ((offset - base + 32768) & 0xFFFF) - 32768
-        if move and j - i < 3 and j < n:
+        if base is None and (j - i >= 3 or j == n):
+            base = offset  # the timeline, from the first run not garbled
+        move = ((offset - base + 32768) & 0xFFFF) - 32768 if base is not None else 0
+        if (move or base is None) and j - i < 3 and j < n:
             garbled += j - i
             i = j
             continue

@@ -107,6 +107,9 @@ class SoakCheck(unittest.TestCase):
         self.assertEqual((code, figures["silences"], figures["inserted"], figures["slips"],
                           figures["left_out_ms"], figures["replayed_ms"]),
                          (0, "4", "4", "1", "42", "0"), text)
+        # A recording that begins one byte into a sample.
+        code, figures, text = self.check("passthrough", data[2 * at(1) + 1:])
+        self.assertEqual((code, figures["slips"], figures["left_out_ms"]), (0, "1", "42"), text)
 
     def noise(self):
         return np.concatenate([np.zeros(LEAD, np.int16),
