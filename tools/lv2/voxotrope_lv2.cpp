@@ -278,6 +278,32 @@ static void AttachNow(Plugin* self, const int16_t* samples, uint32_t length, cha
     self->announce = true;
 }
 
+// Reads and checks a carrier file off the audio thread. Returns a copy of
+// the path, the plugin's to keep with the carrier; null, logged, with
+// nothing left to free, when the file was refused or memory ran out.
+static char* ReadCarrier(Plugin* self, const char* path, const int16_t** samples, uint32_t* length)
+{
+    CarrierVerdict verdict = ReadCarrierFile(path, samples, length);
+    char* kept = verdict == CarrierAccepted ? strdup(path) : nullptr;
+    if (verdict == CarrierAccepted && !kept) {
+        FreeCarrierBlock(*samples);
+        *samples = nullptr;
+        verdict = CarrierNoMemory;
+    }
+    if (!kept)
+        lv2_log_error(&self->logger, "Voxotrope: %s: %s\n", path, CarrierMessage(verdict));
+    return kept;
+}
+
+// A path the host's map-path feature made, given back to it.
+static void FreeMappedPath(LV2_State_Free_Path* freePath, char* path)
+{
+    if (path && freePath)
+        freePath->free_path(freePath->handle, path);
+    else
+        free(path);
+}
+
 static LV2_Worker_Status Work(LV2_Handle instance, LV2_Worker_Respond_Function respond,
                               LV2_Worker_Respond_Handle handle, uint32_t size, const void* data)
 {
@@ -297,13 +323,10 @@ static LV2_Worker_Status Work(LV2_Handle instance, LV2_Worker_Respond_Function r
         return LV2_WORKER_ERR_UNKNOWN;
     const char* path = static_cast<const char*>(data) + sizeof kind;
     LoadedCarrier loaded = {nullptr, 0, nullptr};
-    CarrierVerdict verdict = ReadCarrierFile(path, &loaded.samples, &loaded.length);
-    if (verdict != CarrierAccepted) {
-        lv2_log_error(&self->logger, "Voxotrope: %s: %s\n", path, CarrierMessage(verdict));
+    loaded.path = ReadCarrier(self, path, &loaded.samples, &loaded.length);
+    if (!loaded.path)
         return LV2_WORKER_SUCCESS;
-    }
-    loaded.path = strdup(path);
-    if (!loaded.path || respond(handle, sizeof loaded, &loaded) != LV2_WORKER_SUCCESS) {
+    if (respond(handle, sizeof loaded, &loaded) != LV2_WORKER_SUCCESS) {
         FreeCarrierBlock(loaded.samples);
         free(loaded.path);
         return LV2_WORKER_ERR_NO_SPACE;
@@ -353,10 +376,7 @@ static LV2_State_Status Save(LV2_Handle instance, LV2_State_Store_Function store
     const char* stored = abstract ? abstract : path.c_str();
     LV2_State_Status status = store(handle, self->uris.carrier, stored, strlen(stored) + 1, self->uris.atomPath,
                                     LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
-    if (abstract && freePath)
-        freePath->free_path(freePath->handle, abstract);
-    else
-        free(abstract);
+    FreeMappedPath(freePath, abstract);
     return status;
 }
 
@@ -386,19 +406,11 @@ static LV2_State_Status Restore(LV2_Handle instance, LV2_State_Retrieve_Function
     const char* path = absolute ? absolute : value;
     const int16_t* samples = nullptr;
     uint32_t length = 0;
-    CarrierVerdict verdict = ReadCarrierFile(path, &samples, &length);
-    char* kept = verdict == CarrierAccepted ? strdup(path) : nullptr;
-    if (verdict != CarrierAccepted)
-        lv2_log_error(&self->logger, "Voxotrope: %s: %s\n", path, CarrierMessage(verdict));
-    else if (kept)
+    char* kept = ReadCarrier(self, path, &samples, &length);
+    if (kept)
         AttachNow(self, samples, length, kept);
-    else
-        FreeCarrierBlock(samples);
-    if (absolute && freePath)
-        freePath->free_path(freePath->handle, absolute);
-    else
-        free(absolute);
-    return verdict == CarrierAccepted && kept ? LV2_STATE_SUCCESS : LV2_STATE_ERR_UNKNOWN;
+    FreeMappedPath(freePath, absolute);
+    return kept ? LV2_STATE_SUCCESS : LV2_STATE_ERR_UNKNOWN;
 }
 
 static void Cleanup(LV2_Handle instance)
