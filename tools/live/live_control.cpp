@@ -92,7 +92,10 @@ ControlOutcome ControlLine(const std::string& line, LiveSettings* settings, std:
             settings->volume = options.volume;
         return ControlChanged;
     }
-    *error = "unknown command '" + command + "' (fx, on, off, pitch, volume, carrier, status, quit)";
+    if (command == "carrier")  // with a file, the caller reads it before it gets here
+        *error = "carrier needs a file";
+    else
+        *error = "unknown command '" + command + "' (fx, on, off, pitch, volume, carrier, status, quit)";
     return ControlError;
 }
 

@@ -56,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"PitchMissing", "pitch", ControlError, "--pitch: '' is not"},
         LineCase{"UnknownEffect", "on echo", ControlError, "--fx: unknown effect 'echo'"},
         LineCase{"TwoValues", "pitch 1 2", ControlError, "one value per command"},
-        LineCase{"UnknownCommand", "louder", ControlError, "unknown command 'louder'"}),
+        LineCase{"UnknownCommand", "louder", ControlError, "unknown command 'louder'"},
+        LineCase{"CarrierWithoutFile", "carrier", ControlError, "carrier needs a file"}),
     [](const testing::TestParamInfo<LineCase>& info) { return info.param.name; });
 
 TEST(LiveKeys, SwitchAndStepWithinTheSliders)
