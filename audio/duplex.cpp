@@ -14,11 +14,8 @@ const char* PendingError;
 static_assert(sizeof(void*) != 4 || sizeof(DSBUFFERDESC1) == 20);
 static_assert(sizeof(void*) != 4 || sizeof(DSCBUFFERDESC1) == 20);
 
-// The program's one sound format, for the primary buffer and both rings.
-static WAVEFORMATEX SoundFormat = {WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
-
-// Capture offsets of the last sample of each half.
-constexpr DWORD NotifyOffset[2] = {7998, 15998};
+// The descriptions point at a format they do not change.
+static WAVEFORMATEX Format = SoundFormat;
 
 static bool Fail(const char* message)
 {
@@ -37,12 +34,12 @@ static bool CreatePlayback(HWND mainWindow)
     description.dwFlags = DSBCAPS_PRIMARYBUFFER;
     if (FAILED(Audio.sound->CreateSoundBuffer(&description, &Audio.primary, nullptr)))
         return Fail("Error creating DirectSound primary buffer!");
-    Audio.primary->SetFormat(&SoundFormat);
+    Audio.primary->SetFormat(&Format);
     Audio.primary->Play(0, 0, DSBPLAY_LOOPING);
 
     description.dwFlags = DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_GLOBALFOCUS | DSBCAPS_GETCURRENTPOSITION2;
     description.dwBufferBytes = RingBytes;
-    description.lpwfxFormat = &SoundFormat;
+    description.lpwfxFormat = &Format;
     if (FAILED(Audio.sound->CreateSoundBuffer(&description, &Audio.PlaybackRing, nullptr)))
         return Fail("Error creating DirectSound secondary buffer!");
     return true;
@@ -56,7 +53,7 @@ static bool CreateCapture()
     DSCBUFFERDESC description = {};
     description.dwSize = sizeof(DSCBUFFERDESC1);
     description.dwBufferBytes = RingBytes;
-    description.lpwfxFormat = &SoundFormat;
+    description.lpwfxFormat = &Format;
     if (FAILED(Audio.capture->CreateCaptureBuffer(&description, &Audio.CaptureRing, nullptr)))
         return Fail("Error creating DirectSound capture buffer!");
 
@@ -108,6 +105,9 @@ void AudioTeardown()
         Audio.PlaybackRing->Stop();
         Audio.CaptureRing->Stop();
     }
+    // No block step from here on, not even from the timer that the message
+    // box's own loop dispatches.
+    Transport = 0;
     if (Audio.primary)
         Audio.primary->Stop();
     if (PendingError)

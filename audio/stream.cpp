@@ -12,18 +12,32 @@ const char* const OutputStoppedMessage =
     "Sound output has stopped! If your output device was unplugged or your sound system was shut "
     "down please bring it back and restart Voxotrope!";
 
-// What the block steps keep between them: where the next block goes when a
-// message has asked for a resync (PlayWriteCursor then says nothing), and the
-// write lead the device has shown since the Transport started.
+// What the block steps keep between them: where the sound the last step
+// left in the ring ends, seen from the play cursor of that step, and the
+// write leads the device has shown lately.
 static struct {
-    uint32_t next;  // ResyncRequest until the first block after a start
-    DWORD leadLow, leadHigh;
-    int leadSeen;
-} Stream = {ResyncRequest, 0, 0, 0};
+    int follows;  // the next block may go right behind the last one
+    DWORD play;   // the play cursor at the last step that wrote the ring
+    DWORD tick;   // StreamClock then
+    DWORD end;    // bytes from `play` to the end of the sound it left; 0 after a start
+    DWORD capture;  // the capture cursor then; UnknownCursor where it could not tell
+    DWORD leads[LeadHistory];
+    int leadCount, leadNext;
+    // How much further, or less far, the play cursor moved than the capture
+    // cursor from one step to the next: their steps together, which a device
+    // that moves both its cursors at once shows in no lead.
+    DWORD motions[LeadHistory];
+    int motionCount, motionNext;
+} Stream;
+
+constexpr DWORD UnknownCursor = 0xFFFFFFFF;
+
+DWORD(WINAPI* StreamClock)() = GetTickCount;
 
 void StreamReset()
 {
-    Stream = {ResyncRequest, 0, 0, 0};
+    Stream = {};
+    Stream.capture = UnknownCursor;
 }
 
 // Bytes from `from` forward to `to` around the PlaybackRing.
@@ -32,25 +46,25 @@ static DWORD RingDistance(DWORD from, DWORD to)
     return (to % RingBytes + RingBytes - from % RingBytes) % RingBytes;
 }
 
-// How far the capture device has got past the end of `half`: how late the
-// step comes. At HalfBytes - CaptureMargin or more it is writing the half
-// again, or is about to: it copies a period of sound into the ring before it
-// moves its cursor on, so a cursor just short of the half may already have
-// overwritten its start. 0 when the device cannot tell.
-static DWORD CaptureLate(int half)
+// The capture device's cursor, whole samples; UnknownCursor when it cannot
+// tell.
+static DWORD CaptureCursor()
 {
     DWORD cursor = 0;
     if (FAILED(Audio.CaptureRing->GetCurrentPosition(&cursor, nullptr)))
-        return 0;
-    return RingDistance(HalfBytes * (half + 1), cursor);
+        return UnknownCursor;
+    return WholeSamples(cursor % RingBytes);
 }
 
-// Whether the device has played past a position `ahead` bytes beyond its
-// play cursor: one a quarter ring behind it reads as three quarters ahead,
-// more than a block fills, and steps later than that drop their half.
-static bool PlayedPast(DWORD ahead)
+// How far the capture device has got past the notification of `half`: how
+// late the step comes. A cursor at the notification offset is on time. At
+// HalfBytes - CaptureMargin or more it is writing the half again, or is
+// about to: it copies a period of sound into the ring before it moves its
+// cursor on, so a cursor just short of the half may already have overwritten
+// its start. 0 when the device cannot tell.
+static DWORD CaptureLate(int half, DWORD cursor)
 {
-    return ahead > RingBytes - RingBytes / 4;
+    return cursor == UnknownCursor ? 0 : RingDistance(NotifyOffset[half], cursor);
 }
 
 static bool Overrun(DWORD late)
@@ -58,21 +72,58 @@ static bool Overrun(DWORD late)
     return late >= HalfBytes - CaptureMargin;
 }
 
-SafeWindow SafeWindowFor(DWORD leadLow, DWORD leadHigh)
+// Keeps `value` among the last LeadHistory of a kind.
+static void Note(DWORD* values, int* count, int* next, DWORD value)
 {
-    const DWORD step = leadHigh - leadLow > CursorStep ? leadHigh - leadLow : CursorStep;
+    values[*next] = value;
+    *next = (*next + 1) % LeadHistory;
+    if (*count < LeadHistory)
+        (*count)++;
+}
+
+// The lowest and highest of them; none yet reads as 0.
+static void Range(const DWORD* values, int count, DWORD* low, DWORD* high)
+{
+    *low = *high = 0;
+    for (int i = 0; i < count; i++) {
+        if (i == 0 || values[i] < *low)
+            *low = values[i];
+        if (i == 0 || values[i] > *high)
+            *high = values[i];
+    }
+}
+
+SafeWindow SafeWindowFor(DWORD leadLow, DWORD leadHigh, DWORD motion)
+{
+    DWORD step = leadHigh - leadLow > CursorStep ? leadHigh - leadLow : CursorStep;
+    // The motion holds the capture cursor's own step as well.
+    if (motion > step + CursorStep)
+        step = motion - CursorStep;
     SafeWindow w;
-    w.safeTo = RingBytes - HalfBytes;
+    w.safeTo = RingBytes - HalfBytes + leadLow;
     w.safeFrom = leadHigh + step;
-    // A device that keeps more than a block ahead leaves no room: the block
-    // then ends where the play cursor comes round, and loses its head.
+    // Leads that swing wider than half a ring (readings from two devices)
+    // leave no room: the block then ends where the device reads again.
     if (w.safeFrom > w.safeTo)
         w.safeFrom = w.safeTo;
     w.anchored = leadHigh + ResyncLead;
     if (w.anchored + ResyncLead / 2 > w.safeTo)
-        w.anchored = (w.safeFrom + w.safeTo) / 2;
+        w.anchored = WholeSamples((w.safeFrom + w.safeTo) / 2);
     w.keep = 2 * step;
     return w;
+}
+
+// How far the play cursor has moved since the last step that wrote the ring.
+// The cursor tells that only modulo the ring; whole passes, which a step
+// held back for longer than one makes invisible, come from the clock.
+static DWORD PlayedSince(DWORD playCursor, DWORD now)
+{
+    const DWORD seen = RingDistance(Stream.play, playCursor);
+    const uint64_t expected = uint64_t(now - Stream.tick) * SoundFormat.nAvgBytesPerSec / 1000;
+    if (expected < seen + RingBytes / 2)
+        return seen;
+    const uint64_t passes = (expected - seen + RingBytes / 2) / RingBytes;
+    return passes > 3 ? 4 * RingBytes : seen + static_cast<DWORD>(passes) * RingBytes;
 }
 
 static void Silence(DWORD from, DWORD bytes)
@@ -104,32 +155,32 @@ bool StopWithError(const char* message)
     return false;
 }
 
-// Where this step's block goes, in bytes beyond the play cursor, given where
-// it would go anyway: `ahead` of the play cursor, right behind the last block
-// (none after a start: `continues` false). A block never lands where the
-// device has read or over sound it has yet to play, except where the device
-// fell so far behind that sound must be cut; a request moves the position
-// only forward, and only when it lies further from its anchored place than
-// the cursors' own steps. `late` compensates the step's lateness: the
-// anchored place is where an on-time step would have put the block, so a
-// late step does not push later blocks on.
-static DWORD PlaceBlock(bool continues, DWORD ahead, bool requested, DWORD late, const SafeWindow& w,
+// Where this step's block goes, in bytes beyond the play cursor. While the
+// last block's sound still plays (`follows`) it would go right behind it,
+// `ahead` of the play cursor; otherwise it is anchored. A block never lands
+// where the device has read or over sound it has yet to play, except where
+// the device fell so far behind that sound must be cut; a request moves the
+// position only forward, and only when it lies further from its anchored
+// place than the cursors' own steps. `late` compensates the step's
+// lateness: the anchored place is where an on-time step would have put the
+// block, so a late step does not push later blocks on. Up to a cursor step
+// of it is the capture cursor's own coarseness, not lateness: an on-time
+// step keeps the whole of the window's margin below the anchored place.
+static DWORD PlaceBlock(bool follows, DWORD ahead, bool requested, DWORD late, const SafeWindow& w,
                         Anchor* anchor)
 {
+    late = late > CursorStep ? late - CursorStep : 0;
     DWORD target = w.anchored > late + w.safeFrom ? w.anchored - late : w.safeFrom;
-    if (!continues) {
-        *anchor = AnchorRequested;
-        return target;
-    }
-    if (PlayedPast(ahead) || ahead < w.safeFrom) {
-        *anchor = AnchorCorrection;
+    if (!follows || ahead < w.safeFrom) {
+        // The first block after a start is anchored as a request would.
+        *anchor = Stream.end == 0 ? AnchorRequested : AnchorCorrection;
         return target;
     }
     if (ahead > w.safeTo) {
         // Halfway back to the anchored place: what the device could not play
         // is cut, with room for the clocks to go on drifting, but no more.
         *anchor = AnchorCorrection;
-        return (target + w.safeTo) / 2;
+        return WholeSamples((target + w.safeTo) / 2);
     }
     if (requested && ahead + w.keep < target) {
         *anchor = AnchorRequested;
@@ -139,13 +190,85 @@ static DWORD PlaceBlock(bool continues, DWORD ahead, bool requested, DWORD late,
     return ahead;
 }
 
+// What a step sees of the playback device, and of the sound the last step
+// left in the ring.
+struct DeviceView {
+    DWORD play, write;  // the cursors, whole samples
+    DWORD lead;         // this reading's, or the last steps' highest where it cannot be one
+    DWORD leadLow, leadHigh;  // of the last steps
+    DWORD now;          // StreamClock
+    DWORD capture;      // the capture cursor
+    DWORD unplayed;     // bytes beyond `play` where the last step's sound ends; 0 when played
+    SafeWindow window;
+};
+
+// False when the ring cannot tell its cursors: the output device is gone.
+static bool ViewDevice(DeviceView* v, DWORD capture)
+{
+    DWORD playCursor = 0, writeCursor = 0;
+    if (FAILED(Audio.PlaybackRing->GetCurrentPosition(&playCursor, &writeCursor)))
+        return false;
+    // Whole samples: the play cursor rounded down, the write cursor up.
+    v->play = WholeSamples(playCursor % RingBytes);
+    v->write = WholeSamples(writeCursor % RingBytes + SampleBytes - 1) % RingBytes;
+    v->now = StreamClock();
+    v->capture = capture;
+    v->lead = RingDistance(v->play, v->write);
+    if (v->lead <= LeadMost)
+        Note(Stream.leads, &Stream.leadCount, &Stream.leadNext, v->lead);
+    const DWORD played = PlayedSince(v->play, v->now);
+    // From one step to the next, while the play cursor moved less than a half
+    // ring, so that its reading is no pass off.
+    if (Stream.follows && capture != UnknownCursor && Stream.capture != UnknownCursor && played < HalfBytes * 3 / 2) {
+        const DWORD captured = RingDistance(Stream.capture, capture);
+        Note(Stream.motions, &Stream.motionCount, &Stream.motionNext,
+             played > captured ? played - captured : captured - played);
+    }
+    DWORD motionLow, motion;
+    Range(Stream.leads, Stream.leadCount, &v->leadLow, &v->leadHigh);
+    Range(Stream.motions, Stream.motionCount, &motionLow, &motion);
+    if (v->lead > LeadMost)
+        v->lead = v->leadHigh;
+    v->window = SafeWindowFor(v->leadLow, v->leadHigh, WholeSamples(motion));
+    v->unplayed = Stream.end > played ? Stream.end - played : 0;
+    return true;
+}
+
+// The step is done: the sound in the ring ends `end` beyond the play cursor.
+// What lies beyond it up to the play cursor's next pass has been played (or
+// holds a dropped block): silenced, a late next step leaves a gap there, not
+// a replay. A device that reads more than half a ring ahead reads on into
+// that next pass before the next step comes (45 ms more for a late one): as
+// far as it may read, but never beyond where it reads now, one pass on.
+static void StepDone(const DeviceView& v, DWORD end, bool wrote)
+{
+    Stream.follows = wrote;
+    Stream.play = v.play;
+    Stream.tick = v.now;
+    Stream.capture = v.capture;
+    Stream.end = end;
+    const DWORD mayRead = v.leadHigh + HalfBytes + HalfBytes / 4;
+    DWORD reach = mayRead > RingBytes ? mayRead : RingBytes;
+    if (reach > RingBytes + v.leadLow)
+        reach = RingBytes + v.leadLow;
+    if (reach > end)
+        Silence(v.play + end, reach - end);
+}
+
 bool BlockStep(int half)
 {
-    const uint32_t natural = PlayWriteCursor == ResyncRequest ? Stream.next : PlayWriteCursor;
-    DWORD late = CaptureLate(half);
+    const bool requested = PlayWriteCursor == ResyncRequest;
+    const DWORD capture = CaptureCursor();
+    const DWORD late = CaptureLate(half, capture);
+    DeviceView v;
     if (Overrun(late)) {
+        // Nothing to play; but the device may soon come round to sound it
+        // played before, which is silenced.
+        if (!ViewDevice(&v, capture))
+            return StopWithError(OutputStoppedMessage);
+        StepDone(v, v.unplayed > v.lead ? v.unplayed : v.lead, false);
         if (BlockStepTrace)
-            BlockStepTrace({half, 0, 0, natural, AnchorNone, nullptr, late, 0, 0});
+            BlockStepTrace({half, v.play, v.write, PlayWriteCursor, AnchorNone, nullptr, late, 0, 0});
         return true;
     }
 
@@ -155,27 +278,13 @@ bool BlockStep(int half)
                                        nullptr, nullptr, 0)))
         return StopWithError("Unable to lock capture buffer! If you have other sound-applications "
                              "running please close them and restart Voxotrope!");
-
-    DWORD playCursor = 0, writeCursor = 0;
-    if (FAILED(Audio.PlaybackRing->GetCurrentPosition(&playCursor, &writeCursor))) {
+    if (!ViewDevice(&v, capture)) {
         Audio.CaptureRing->Unlock(captured, HalfBytes, nullptr, 0);
         return StopWithError(OutputStoppedMessage);
     }
-    const DWORD lead = RingDistance(playCursor, writeCursor);
-    if (!Stream.leadSeen || lead < Stream.leadLow)
-        Stream.leadLow = lead;
-    if (!Stream.leadSeen || lead > Stream.leadHigh)
-        Stream.leadHigh = lead;
-    Stream.leadSeen = 1;
-    const SafeWindow window = SafeWindowFor(Stream.leadLow, Stream.leadHigh);
 
-    const bool continues = natural != ResyncRequest;
-    const DWORD ahead = continues ? RingDistance(playCursor, natural) : 0;
-    // Where the last block's sound not yet played ends; 0 when there is none.
-    const DWORD unplayed = continues && !PlayedPast(ahead) ? ahead : 0;
     Anchor anchor;
-    const DWORD place = PlaceBlock(continues, ahead, PlayWriteCursor == ResyncRequest, late, window, &anchor);
-    const DWORD position = (playCursor + place) % RingBytes;
+    const DWORD place = PlaceBlock(Stream.follows && v.unplayed > 0, v.unplayed, requested, late, v.window, &anchor);
     // What an anchoring skips over is silenced: it may hold the ring's
     // previous pass. That is from the end of the last block on, or from the
     // write cursor where the device has read past it; what the device has yet
@@ -183,14 +292,14 @@ bool BlockStep(int half)
     // it (a device fallen behind).
     DWORD gap = 0, cut = 0;
     if (anchor == AnchorRequested || anchor == AnchorCorrection) {
-        const DWORD from = unplayed > lead ? unplayed : lead;
-        cut = unplayed > place ? unplayed - place : 0;
+        const DWORD from = v.unplayed > v.lead ? v.unplayed : v.lead;
+        cut = v.unplayed > place ? v.unplayed - place : 0;
         if (place > from) {
             gap = place - from;
-            Silence(playCursor + from, gap);
+            Silence(v.play + from, gap);
         }
     }
-    PlayWriteCursor = position;
+    PlayWriteCursor = (v.play + place) % RingBytes;
 
     void* region[2];
     DWORD regionBytes[2];
@@ -216,28 +325,21 @@ bool BlockStep(int half)
 
     // A step that came almost half a ring late may have read the half while
     // the capture device began to overwrite it: the block is dropped, as a
-    // skipped half, and the next one goes in its place.
-    const bool torn = Overrun(CaptureLate(half));
+    // skipped half, and silence goes into the ring in its place.
+    const bool torn = Overrun(CaptureLate(half, CaptureCursor()));
+    if (torn) {
+        memset(region[0], 0, regionBytes[0]);
+        if (regionBytes[1])
+            memset(region[1], 0, regionBytes[1]);
+    }
     if (BlockStepTrace)
-        BlockStepTrace({half, playCursor, writeCursor, PlayWriteCursor, anchor, torn ? nullptr : BlockCursor,
-                        late, gap, cut});
+        BlockStepTrace({half, v.play, v.write, PlayWriteCursor, anchor, torn ? nullptr : BlockCursor, late, gap,
+                        cut});
     Audio.PlaybackRing->Unlock(region[0], regionBytes[0], region[1], regionBytes[1]);
     Audio.CaptureRing->Unlock(captured, HalfBytes, nullptr, 0);
     if (!torn)
         PlayWriteCursor += HalfBytes;  // wrapped by the next step
-    Stream.next = PlayWriteCursor % RingBytes;
-    // What lies beyond the block up to the play cursor's next pass has been
-    // played (or holds the dropped block): silenced, a late next block leaves
-    // a gap there, not a replay. A device that reads more than half a ring
-    // ahead reads on into that next pass before the next block comes (45 ms
-    // more for a late step): as far as it may read, short of this block.
-    const DWORD end = place + (torn ? 0 : HalfBytes);
-    const DWORD mayRead = Stream.leadHigh + HalfBytes + HalfBytes / 4;
-    DWORD reach = mayRead > RingBytes ? mayRead : RingBytes;
-    if (!torn && reach > end + RingBytes - HalfBytes)
-        reach = end + RingBytes - HalfBytes;
-    if (reach > end)
-        Silence(playCursor + end, reach - end);
+    StepDone(v, place + (torn ? 0 : HalfBytes), !torn);
     return true;
 }
 
@@ -266,7 +368,6 @@ void TransportToggle(HWND button)
         Audio.PlaybackRing->Stop();
         Audio.CaptureRing->Stop();
         PlayWriteCursor = ResyncRequest;
-        Stream.next = ResyncRequest;
         SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
         Transport = 0;
     }

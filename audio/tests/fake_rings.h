@@ -4,7 +4,10 @@
 // device has not read yet, so that a test can move the device on and count
 // what it reads: sound read twice, silence, sound overwritten before it was
 // read. The device reads at its true write cursor, `readHead`, which a test
-// moves with ReadOn apart from the cursors it reports.
+// moves with ReadOn apart from the cursors it reports. Every lock is held to
+// whole samples, and every sample the device reads must be one sample of one
+// write: two halves of different writes, or a write at an odd offset, play
+// as noise.
 #pragma once
 #include <windows.h>
 #include <dsound.h>
@@ -30,13 +33,26 @@ struct FakePlaybackRing : IDirectSoundBuffer {
     long playedAgain = 0;       // sound bytes the device read a second time
     long heard = 0;             // sound bytes read once
     long silent = 0;            // silent bytes read since the first sound
+    long oddLocks = 0;          // locks at an odd offset or of an odd length
+    long splitSamples = 0;      // samples read that are not one sample of one write
     DWORD readHead = 0;
+    HRESULT statusResult = E_NOTIMPL;  // what GetStatus returns, with `status`
+    DWORD status = 0;
+    // Per byte, the lock that last handed it out and whether it was the
+    // low (even) or high byte of a sample of that lock; 0 never written.
+    std::vector<uint32_t> writer = std::vector<uint32_t>(16000, 0);
+    uint32_t locks = 0;
 
     // The device reads `bytesToRead` from its read head on, which moves with it.
     void ReadOn(DWORD bytesToRead)
     {
         for (DWORD i = 0; i < bytesToRead; i++) {
             const DWORD at = (readHead + i) % bytes.size();
+            if (at % 2 == 0) {
+                const uint32_t low = writer[at], high = writer[at + 1];
+                if ((low || high) && (low % 2 != 0 || high != low + 1))
+                    splitSamples++;
+            }
             if (bytes[at] == 0)
                 silent += heard > 0;
             else if (!unplayed[at])
@@ -46,6 +62,15 @@ struct FakePlaybackRing : IDirectSoundBuffer {
             unplayed[at] = 0;
         }
         readHead = (readHead + bytesToRead) % bytes.size();
+    }
+
+    // The device moves on by `bytesToSkip` without playing them (a device
+    // that jumps): they are neither heard nor waiting any more.
+    void SkipOn(DWORD bytesToSkip)
+    {
+        for (DWORD i = 0; i < bytesToSkip; i++)
+            unplayed[(readHead + i) % bytes.size()] = 0;
+        readHead = (readHead + bytesToSkip) % bytes.size();
     }
 
     void Note(const char* call) { if (calls) calls->push_back(std::string(name) + "." + call); }
@@ -66,7 +91,11 @@ struct FakePlaybackRing : IDirectSoundBuffer {
     STDMETHOD(GetVolume)(LPLONG) override { return E_NOTIMPL; }
     STDMETHOD(GetPan)(LPLONG) override { return E_NOTIMPL; }
     STDMETHOD(GetFrequency)(LPDWORD) override { return E_NOTIMPL; }
-    STDMETHOD(GetStatus)(LPDWORD) override { return E_NOTIMPL; }
+    STDMETHOD(GetStatus)(LPDWORD given) override
+    {
+        *given = status;
+        return statusResult;
+    }
     STDMETHOD(Initialize)(LPDIRECTSOUND, LPCDSBUFFERDESC) override { return E_NOTIMPL; }
     STDMETHOD(Lock)(DWORD offset, DWORD length, LPVOID* first, LPDWORD firstBytes, LPVOID* second,
                     LPDWORD secondBytes, DWORD) override
@@ -85,8 +114,12 @@ struct FakePlaybackRing : IDirectSoundBuffer {
             lastLengths[0] = *firstBytes;
             lastLengths[1] = *secondBytes;
         }
-        for (DWORD i = 0; i < length; i++)
+        oddLocks += offset % 2 != 0 || length % 2 != 0;
+        locks++;
+        for (DWORD i = 0; i < length; i++) {
             overwritten += unplayed[(offset + i) % bytes.size()];
+            writer[(offset + i) % bytes.size()] = locks * 2 + i % 2;
+        }
         locked++;
         return DS_OK;
     }
