@@ -35,21 +35,22 @@ void OutputNotified(OutputWatch* watch)
     watch->notices++;
 }
 
-bool OutputStallSeen(OutputWatch* watch, DWORD now, DWORD position)
+bool OutputStallSeen(OutputWatch* watch, DWORD now, DWORD position, bool playing)
 {
     const bool fresh = !watch->checked || now - watch->lastCheck > StallCheckGap;
-    if (watch->checked && !fresh && position != watch->position)
+    if (fresh)
+        watch->moved = 0;  // the device may take as long to come back as to begin
+    else if (position != watch->position)
         watch->moved = 1;
-    const bool first = !watch->checked;
     watch->checked = 1;
     watch->lastCheck = now;
-    if (first || fresh || position != watch->position) {
+    if (fresh || position != watch->position) {
         watch->position = position;
         watch->stillSince = now;
         watch->notices = 0;
         return false;
     }
-    const DWORD still = watch->moved ? OutputStill : StallStartSilence;
+    const DWORD still = watch->moved && !playing ? OutputStill : StallStartSilence;
     return now - watch->stillSince >= still && watch->notices >= OutputNotices;
 }
 
@@ -85,13 +86,21 @@ bool CaptureStallCheck()
                          "system was shut down please bring it back and restart Voxotrope!");
 }
 
+// The buffer says it plays on: not lost, not stopped.
+static bool OutputPlaying()
+{
+    DWORD status = 0;
+    return SUCCEEDED(Audio.PlaybackRing->GetStatus(&status)) && (status & DSBSTATUS_PLAYING) &&
+           !(status & DSBSTATUS_BUFFERLOST);
+}
+
 bool OutputStallCheck()
 {
     if (!Transport)
         return true;
     DWORD position;
     if (FAILED(Audio.PlaybackRing->GetCurrentPosition(&position, nullptr)) ||
-        OutputStallSeen(&PlaybackWatch, GetTickCount(), position))
+        OutputStallSeen(&PlaybackWatch, GetTickCount(), position, OutputPlaying()))
         return StopWithError(OutputStoppedMessage);
     return true;
 }

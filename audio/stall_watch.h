@@ -43,13 +43,16 @@ bool StallSeen(StallWatch* watch, DWORD now, DWORD position);
 // sound threads stops capture as well, so the capture's notifications must
 // go on for the output to count as stopped: for OutputStill, with at least
 // OutputNotices of them, by checks no more than StallCheckGap apart. Before
-// the cursor first moves after a start the limit is StallStartSilence.
+// the cursor first moves after a start, and again after a gap between
+// checks (a headset that takes a second and a half to come back after
+// sleep), the limit is StallStartSilence; so it is for a buffer that says it
+// plays on, which is waited for that long before it counts as stopped.
 constexpr DWORD OutputStill = 1000;
 constexpr int OutputNotices = 4;
 
 struct OutputWatch {
     int checked;
-    int moved;         // the play cursor has moved since the start
+    int moved;         // the play cursor has moved since the start or the last gap
     DWORD lastCheck;
     DWORD position;    // play cursor at the last check
     DWORD stillSince;  // tick of the check that first saw that position
@@ -57,9 +60,10 @@ struct OutputWatch {
 };
 
 void OutputNotified(OutputWatch* watch);
-// A check at tick `now` that saw the play cursor at `position`; true when the
+// A check at tick `now` that saw the play cursor at `position`, and the
+// buffer's word that it is `playing` (not lost, not stopped); true when the
 // output has stopped.
-bool OutputStallSeen(OutputWatch* watch, DWORD now, DWORD position);
+bool OutputStallSeen(OutputWatch* watch, DWORD now, DWORD position, bool playing);
 
 // The loop's side, on the program's watch and the real capture ring.
 DWORD StreamWaitTimeout();

@@ -83,11 +83,13 @@ TEST(StallWatch, SeesStoppedCaptureAndNothingElse)
 // The output, ms by ms: its play cursor moves every 10 ms from `begins` until
 // `dies`; capture notifies every 181 ms until `captureDies`; the loop checks
 // after each notification and every 200 ms, but not while it is held, when
-// the device sleeps too, until `wakes`.
+// the device sleeps too, until `wakes`. The buffer says it is `playing`, or
+// says it is lost or stopped once its cursor stands.
 struct OutputTimeline {
     const char* name;
     DWORD begins, dies, captureDies, heldFrom, heldTo, wakes;
     DWORD stallFrom, stallBy;  // the first stall lies in this window; 0, 0: none in 80 s
+    bool playing;
 };
 
 DWORD FirstOutputStall(const OutputTimeline& line, DWORD origin)
@@ -107,7 +109,7 @@ DWORD FirstOutputStall(const OutputTimeline& line, DWORD origin)
         }
         if (check) {
             lastCheck = t;
-            if (OutputStallSeen(&watch, origin + t, position))
+            if (OutputStallSeen(&watch, origin + t, position, line.playing))
                 return t;
         }
     }
@@ -115,13 +117,17 @@ DWORD FirstOutputStall(const OutputTimeline& line, DWORD origin)
 }
 
 const OutputTimeline OutputTimelines[] = {
-    {"headset unplugged", 0, 3000, ~0u, 0, 0, 0, 4000, 4300},
-    {"sound server gone", 0, 3000, 3000, 0, 0, 0, 0, 0},  // the capture's watch tells
-    {"machine too busy for a second and a half", 0, ~0u, ~0u, 3000, 4500, 4500, 0, 0},
-    {"device slow to begin", 1900, ~0u, ~0u, 0, 0, 0, 0, 0},
-    {"device that never begins", 30000, ~0u, ~0u, 0, 0, 0, 5000, 5300},
-    {"laptop asleep for a minute, device 0.8 s to wake", 0, ~0u, ~0u, 2000, 62000, 62800, 0, 0},
-    {"headset unplugged during a menu", 0, 5000, ~0u, 2000, 12000, 12000, 13000, 13300},
+    {"headset unplugged", 0, 3000, ~0u, 0, 0, 0, 4000, 4300, false},
+    {"sound server gone", 0, 3000, 3000, 0, 0, 0, 0, 0, false},  // the capture's watch tells
+    {"machine too busy for a second and a half", 0, ~0u, ~0u, 3000, 4500, 4500, 0, 0, false},
+    {"device slow to begin", 1900, ~0u, ~0u, 0, 0, 0, 0, 0, false},
+    {"device that never begins", 30000, ~0u, ~0u, 0, 0, 0, 5000, 5300, false},
+    {"laptop asleep for a minute, device 0.8 s to wake", 0, ~0u, ~0u, 2000, 62000, 62800, 0, 0, false},
+    // After a gap the device gets the start's allowance again.
+    {"laptop asleep for a minute, headset 1.5 s to wake", 0, ~0u, ~0u, 2000, 62000, 63500, 0, 0, false},
+    {"headset unplugged during a starved second", 0, 5000, ~0u, 2000, 12000, 12000, 17000, 17300, false},
+    // A buffer that says it plays on is waited for as long as a start.
+    {"cursor stuck, buffer plays on", 0, 3000, ~0u, 0, 0, 0, 8000, 8300, true},
 };
 
 TEST(OutputWatch, SeesStoppedOutputAndNothingElse)
