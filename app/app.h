@@ -16,5 +16,7 @@ int VoxotropeMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int s
 void RegisterWindowClasses(HINSTANCE instance);
 
 // Waits for the capture events and for messages at once; runs a block step
-// per event and dispatches messages between blocks, until QuitFlag.
+// per event and dispatches messages between blocks, until QuitFlag. A wait
+// that the system refuses for good ends the program with this message.
 int RunEventLoop();
+extern const char* const WaitFailedMessage;

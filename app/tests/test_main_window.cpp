@@ -275,14 +275,25 @@ TEST_F(MainWindowTest, LoopRunsOneBlockStepPerCaptureEvent)
                            fake.playback.bytes.begin() + fake.playback.lastLockOffset));
 }
 
-// Windows 7's wait: any wake bit above 0xFF makes it fail at once.
+DWORD AskedWakeMask;  // every bit a wait was asked for
+
+// Windows 7's wait: any wake bit it does not know (touch, pen) makes it fail
+// at once.
 DWORD WINAPI Windows7Wait(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds, DWORD wakeMask)
 {
-    if (wakeMask & ~0xFFu) {
+    if (wakeMask & ~0x4FFu) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return WAIT_FAILED;
     }
-    return MsgWaitForMultipleObjects(count, handles, waitAll, milliseconds, wakeMask);
+    AskedWakeMask |= wakeMask;
+    return MsgWaitForMultipleObjects(count, handles, waitAll, milliseconds, wakeMask & 0xFF);
+}
+
+// A wait that fails whatever it is asked.
+DWORD WINAPI BrokenWait(DWORD, const HANDLE*, BOOL, DWORD, DWORD)
+{
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
 }
 
 // Puts the real entry points back whatever a test does.
@@ -298,6 +309,7 @@ TEST_F(MainWindowTest, WakeMaskThatWindows7RefusesStopsTheBlockSteps)
 {
     ShellApiStandIn standIn;
     ShellApi.wait = Windows7Wait;
+    AskedWakeMask = 0;
     ASSERT_NE(CreateMain(), nullptr);
     PlayWriteCursor = 0;
     SetEvent(Audio.events[0]);
@@ -306,6 +318,21 @@ TEST_F(MainWindowTest, WakeMaskThatWindows7RefusesStopsTheBlockSteps)
     EXPECT_EQ(fake.playback.lastLengths[0], 8000u);  // half 0 went through
     EXPECT_TRUE(std::equal(fake.captureRing.bytes.begin(), fake.captureRing.bytes.begin() + 8000,
                            fake.playback.bytes.begin()));
+    EXPECT_EQ(AskedWakeMask, 0x4FFu);  // the waits it took asked for raw input too
+}
+
+// Regression: any failed wait was retried at once, and a wait that failed
+// for good spun the loop at full speed. It ends the program with a message.
+TEST_F(MainWindowTest, WaitThatFailsForGoodIsReportedOnce)
+{
+    ShellApiStandIn standIn;
+    ShellApi.wait = BrokenWait;
+    DialogWatch watch;
+    ASSERT_NE(CreateMain(), nullptr);
+    EXPECT_EQ(RunEventLoop(), 0);
+    ASSERT_EQ(watch.seen.size(), 1u);
+    EXPECT_EQ(watch.seen[0].text, WaitFailedMessage);
+    EXPECT_FALSE(IsWindow(main));
 }
 
 // A failed GetCursorPos may leave anything in the point, as the stack held it.
@@ -371,7 +398,6 @@ TEST_F(MainWindowTest, TearDownStopsTheRingsShowsTheErrorThenReleasesInReverse)
 
 // A system from Windows 8 on: the full mask is taken, and every wait asks
 // for touch and pen input too.
-DWORD AskedWakeMask;
 DWORD WINAPI Windows8Wait(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds, DWORD wakeMask)
 {
     AskedWakeMask |= wakeMask;
@@ -445,6 +471,44 @@ TEST_F(MainWindowTest, OutputThatStopsWhileCaptureRunsEndsWithAMessage)
     EXPECT_EQ(watch.seen[0].text, OutputStoppedMessage);
     EXPECT_GE(took, 1300u);  // a second after the cursor was first seen still
     EXPECT_LE(took, 2500u);
+}
+
+// Devices that go on: a capture event and 100 ms of playback every 100 ms.
+void CALLBACK DevicesGoOn(HWND, UINT, UINT_PTR, DWORD)
+{
+    SetEvent(Audio.events[0]);
+    Running->playback.playCursor = (Running->playback.playCursor + 4410) % 16000;
+    Running->playback.writeCursor = (Running->playback.playCursor + 440) % 16000;
+}
+
+int StepsInMenu;
+void CALLBACK EndMenuAndClose(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    EndMenu();
+    PostMessageA(FindWindowA("Voxotrope", "Voxotrope"), WM_COMMAND, IDC_CLOSE, 0);
+}
+
+// Regression: while the FX menu was open no block step ran, and the output
+// repeated the ring's last 362 ms for as long as a person read the menu.
+TEST_F(MainWindowTest, SoundGoesOnWhileTheFxMenuIsOpen)
+{
+    ASSERT_NE(CreateMain(), nullptr);
+    SendMessageA(main, WM_COMMAND, IDC_START, reinterpret_cast<LPARAM>(Child(IDC_START)));
+    Running = &fake;
+    StepsInMenu = 0;
+    BlockStepTrace = [](const BlockStepRecord&) {
+        HWND menu = FindWindowA("#32768", nullptr);
+        StepsInMenu += menu && IsWindowVisible(menu);
+    };
+    UINT_PTR devices = SetTimer(nullptr, 0, 100, DevicesGoOn);
+    SetTimer(nullptr, 0, 1000, EndMenuAndClose);
+    PostMessageA(main, WM_COMMAND, IDC_FX, 0);
+    EXPECT_EQ(RunEventLoop(), 0);
+    KillTimer(nullptr, devices);
+    BlockStepTrace = nullptr;
+    EXPECT_GE(StepsInMenu, 7);  // of the ten events in the second the menu was open
+    EXPECT_EQ(PendingError, nullptr);
 }
 
 struct FailingStep {
