@@ -24,8 +24,12 @@
 # program all through the run: `mouse` moves the pointer to and fro across
 # the main window's top strip every 30 ms, `slider` opens the Volume panel
 # and drags its thumb up and down without letting go (the value is written
-# only at the release, so the sound stays unchanged). The program gets VOXOTROPE_TRACE naming
-# OUT/CHAIN.trace (a traced build writes its block steps there); with
+# only at the release, so the sound stays unchanged), `menu` opens the FX
+# menu, reads it for a second and closes it with Escape every three
+# seconds, `dialog` holds the AM panel's open-file dialog open for ten
+# seconds in the middle of the run (for the effects run: AM is on while its
+# panel is open, and no ramp passes it whole). The program gets
+# VOXOTROPE_TRACE naming OUT/CHAIN.trace (a traced build writes its block steps there); with
 # SOAK_TRACE_SUMMARY set to a command, that command is run on the file and
 # its one line of output joins the figures.
 # The line "figures: key=value ..." of OUT/CHAIN.summary is for
@@ -96,6 +100,23 @@ hands_mouse() {
   while :; do xdotool "${sweep[@]}" 2>/dev/null; done
 }
 
+# The FX menu opened at its button, read for a second, closed with Escape;
+# every three seconds.
+hands_menu() {
+  while :; do
+    xdotool mousemove --window "$ui_main" 125 40 click 1 sleep 1 key Escape mousemove 1 1 sleep 2 2>/dev/null
+  done
+}
+
+# The AM panel's open-file dialog, held open for ten seconds, then cancelled.
+hands_dialog() {
+  local panel=${ui_panel[am]}
+  sleep $(( seconds / 2 - 5 ))
+  xdotool mousemove --window "$panel" 40 50 click 1 mousemove 1 1 sleep 10 2>/dev/null
+  xdotool key Escape 2>/dev/null
+  sleep infinity
+}
+
 # The Volume thumb grabbed and dragged 30 rows down and up again, row by
 # row, never released.
 hands_slider() {
@@ -137,6 +158,7 @@ run() {  # run passthrough|effects
     for effect in ${SOAK_EFFECTS:-${ui_effects[*]}}; do ui_open "$effect" || { finish; return 1; }; done
   fi
   [ "${SOAK_HANDS:-}" = slider ] && { ui_open volume || { finish; return 1; }; }
+  [ "${SOAK_HANDS:-}" = dialog ] && { ui_open am || { finish; return 1; }; }
   ui_shot "$log.png"
   ui_park
   local i
@@ -148,7 +170,15 @@ run() {  # run passthrough|effects
   case ${SOAK_HANDS:-} in
     mouse) hands_mouse & pids+=($!) ;;
     slider) hands_slider & pids+=($!) ;;
+    menu) hands_menu & pids+=($!) ;;
+    dialog) hands_dialog & pids+=($!) ;;
   esac
+  # What the hands showed, once: the menu read, the dialog held open.
+  if [ -n "${SOAK_HANDS:-}" ]; then
+    local shot_at=0.2
+    [ "$SOAK_HANDS" = dialog ] && shot_at=$(( seconds / 2 - 2 ))
+    (sleep "$shot_at"; ui_shot "$log.hands.png") &
+  fi
   local mark begin now cpu_begin program
   program=$(ui_process)
   mark=$(stat -c %s "$speaker")
@@ -172,6 +202,9 @@ run() {  # run passthrough|effects
   {
     $python "$top/bench/soak_check.py" "$mode" "$log.raw" "$SANDBOX_RATE" "$SANDBOX_CHANNELS" |
       sed "s/^figures: .*/& cpu=$cpu/"
+    # The ramp as a listener hears it, by the referee, which forgives nothing.
+    [ "$mode" = passthrough ] &&
+      echo "heard: $(python3 "$top/bench/heard_check.py" "$log.raw" "$now" "${SOAK_HEARD_PERCENT:-2}")"
     figures "$log.samples"
     echo "  CPU: $cpu % of one core"
     if [ -s "$log.trace" ] && [ -n "${SOAK_TRACE_SUMMARY:-}" ]; then
@@ -184,7 +217,8 @@ run() {  # run passthrough|effects
   cp "$root/$chain/pulse.log" "$log.pulse.log" 2>/dev/null
   ui_alive && { ui_close_all; ui_transport; ui_quit || echo "soak: the program did not end at X" | tee -a "$log.summary"; }
   finish
-  grep -q "no fault seen" "$log.summary"
+  grep -q "no fault seen" "$log.summary" &&
+    { [ "$mode" != passthrough ] || grep -q "^heard: .*as heard: fine" "$log.summary"; }
 }
 
 status=0

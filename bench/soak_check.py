@@ -17,11 +17,13 @@ content: a stretch one ring too old (stale). When it writes over what the
 device has not played yet, a stretch one ring too new (ahead) replaces it.
 Both are stretches from the wrong pass of the ring.
 
-- passthrough: every sample is the counter value of some input position.
-  Runs of +1 steps are placed against the timeline; a run one ring behind
-  or ahead of it is a wrong pass, zeros are silences (inserted when the
-  timeline moves on by their length, else replacing sound), and any other
-  move of the timeline is a slip (samples lost or played twice).
+- passthrough: every sample is the counter value of some input position,
+  read at its own sample boundaries. Runs of +1 steps are placed against
+  the timeline; a run one ring behind or ahead of it is a wrong pass, zeros
+  are silences (inserted when the timeline moves on by their length, else
+  replacing sound), sound that reads as the counter only one byte on was
+  written at an odd offset and is noise to a listener, and any other move
+  of the timeline is a slip (samples lost or played twice).
 - noise: the same, with the input position found by matching every
   millisecond of sound against the known noise at the timeline's offset and
   one ring before and after it; where none matches for a while, the offset
@@ -35,8 +37,8 @@ Both are stretches from the wrong pass of the ring.
 Leading silence (before the first sound) is skipped. Prints its findings,
 one line "figures: key=value ..." and a verdict; exits 1 when a stretch from
 the wrong pass of the ring, a silent block or sound that fits nothing was
-seen. Silences and slips are reported, not judged: they are the platform's
-unless they come with a wrong pass."""
+seen, or sound written a byte off. Silences and slips are reported, not
+judged: they are the platform's unless they come with a wrong pass."""
 import array
 import os
 import runpy
@@ -58,38 +60,6 @@ def load(path):
     while start < len(samples) and samples[start] in (0, -1):
         start += 1
     return samples, start
-
-
-def realigned(path):
-    """The counter from a recording that lost an odd number of bytes here and
-    there (a sound server's pipe that dropped part of a frame when it was
-    full): read at whichever byte phase continues the counter, switching
-    where the other phase does. Returns the samples and the number of
-    switches."""
-    data = open(path, "rb").read()
-    phases = []
-    for phase in (0, 1):
-        a = array.array("h")
-        a.frombytes(data[phase:phase + (len(data) - phase) // 2 * 2])
-        if sys.byteorder != "little":
-            a.byteswap()
-        phases.append(a)
-    out = array.array("h")
-    phase, i, switches = 0, 0, 0
-    n = len(phases[1])
-    while i < n:
-        a = phases[phase]
-        out.append(a[i])
-        # Eight steps of 256 in a row: the counter read one byte off.
-        if i >= 8 and all((a[k] - a[k - 1]) & 0xFFFF == 256 for k in range(i - 7, i + 1)):
-            b = phases[1 - phase]
-            if all((b[k] - b[k - 1]) & 0xFFFF == 1 for k in range(i - 6, i + 1)):
-                del out[-8:]
-                out.extend(b[i - 7:i + 1])
-                phase ^= 1
-                switches += 1
-        i += 1
-    return out, switches
 
 
 def where(i, start, rate=RATE):
@@ -118,11 +88,13 @@ def report(kind, seconds, events, rate):
     """Prints the findings of a passthrough check from its events (kind,
     first sample, length, move of the timeline) and returns the verdict."""
     wrong = [e for e in events if e[0] in ("stale", "ahead")]
+    shifted = [e for e in events if e[0] == "shifted"]
     silences = [e for e in events if e[0] == "silence"]
     inserted = [e for e in silences if e[3]]
     slips = [e for e in events if e[0] == "slip"]
     unknown = [e for e in events if e[0] == "unknown"]
     wrong_ms = ms(sum(e[2] for e in wrong), rate)
+    shifted_ms = ms(sum(e[2] for e in shifted), rate)
     silent_ms = ms(sum(e[2] for e in silences), rate)
     print("%s: %.1f s checked, %d stretches from the wrong pass of the ring "
           "(%d stale, %d ahead, %.0f ms), %d silences (%.0f ms; %d inserted, %d replacing "
@@ -130,6 +102,9 @@ def report(kind, seconds, events, rate):
           % (kind, seconds, len(wrong), sum(e[0] == "stale" for e in wrong),
              sum(e[0] == "ahead" for e in wrong), wrong_ms, len(silences), silent_ms,
              len(inserted), len(silences) - len(inserted), len(slips), len(unknown)))
+    if shifted:
+        print("  written a byte off (heard as noise): %d stretches, %.0f ms; the first at %s"
+              % (len(shifted), shifted_ms, where(shifted[0][1], 0, rate)))
     if wrong:
         print("  wrong pass: %s; the first at %s" % (lengths([e[2] for e in wrong], rate),
                                                    where(wrong[0][1], 0, rate)))
@@ -151,28 +126,52 @@ def report(kind, seconds, events, rate):
             first_wrong_s="%.1f" % (wrong[0][1] / rate) if wrong else "-",
             silences=len(silences), silence_ms="%.0f" % silent_ms, inserted=len(inserted),
             slips=len(slips), unknown=len(unknown), left_out_ms="%.0f" % left_out_ms,
-            replayed_ms="%.0f" % replayed_ms,
-            disturbed_pct="%.2f" % ((silent_ms + left_out_ms) / 10 / seconds if seconds else 0))
-    return not wrong and not unknown
+            replayed_ms="%.0f" % replayed_ms, shifted=len(shifted), shifted_ms="%.0f" % shifted_ms,
+            disturbed_pct="%.2f" % ((silent_ms + shifted_ms + left_out_ms) / 10 / seconds if seconds else 0))
+    return not wrong and not unknown and not shifted
 
 
-def passthrough(samples, start):
+def shifted_runs(data, samples, start):
+    """Where the sound reads as the counter one byte on and not at its own
+    sample boundaries: written at an odd byte offset, heard as full-scale
+    noise. Runs of 8 samples or more, as (first, end) sample indices."""
+    odd = array.array("h")
+    odd.frombytes(data[1:1 + (len(data) - 1) // 2 * 2])
+    if sys.byteorder != "little":
+        odd.byteswap()
+    runs, run = [], 0
+    end = min(len(samples), len(odd))
+    for i in range(start + 1, end):
+        if (odd[i] - odd[i - 1]) & 0xFFFF == 1 and (samples[i] - samples[i - 1]) & 0xFFFF != 1:
+            run += 1
+        else:
+            if run >= 8:
+                runs.append((i - run - 1, i))
+            run = 0
+    if run >= 8:
+        runs.append((end - run - 1, end))
+    return runs
+
+
+def passthrough(samples, start, shifted=()):
     """Counter runs placed against the timeline (value less position).
-
-    A recording server's pipe may lose part of a frame, or write a silence
-    from the middle of a sample, and leave a sample or two made of two
-    halves (also the first, when the recording begins mid-sample). Runs
-    that short, off the timeline, are garbled: they move nothing. The silences since the last good run were inserted when the
-    timeline then moves on by their length, give or take those halves; a
-    move back by no more than the halves, with no silence, is a sample's
-    worth of zero bytes inserted."""
+    Sound written a byte off (SHIFTED, from shifted_runs) is taken out like a
+    silence and counted as disturbed; it is a fault. Any other run that does
+    not continue the timeline moves it: a stretch from the wrong pass, or a
+    slip. The silences since the last run were inserted when the timeline
+    then moves on by their length."""
     events = []
     n = len(samples)
     base = None  # the timeline: counter value less output position, mod 65536
-    silences = []  # the silences since the last good run
-    garbled = 0    # samples of garbled runs since then
+    silences = []  # the silences and shifted stretches since the last run
+    noise = dict(shifted)
     i = start
     while i < n:
+        if i in noise:
+            events.append(["shifted", i - start, noise[i] - i, 0])
+            silences.append(events[-1])
+            i = noise[i]
+            continue
         if samples[i] == 0 and (i + 1 >= n or samples[i + 1] != 1):
             j = i
             while j < n and samples[j] == 0:
@@ -182,29 +181,23 @@ def passthrough(samples, start):
             i = j
             continue
         j = i + 1
-        while j < n and (samples[j] - samples[j - 1]) & 0xFFFF == 1:
+        while j < n and (samples[j] - samples[j - 1]) & 0xFFFF == 1 and j not in noise:
             j += 1
         offset = (samples[i] - i) & 0xFFFF
-        if base is None and (j - i >= 3 or j == n):
-            base = offset  # the timeline, from the first run not garbled
-        move = ((offset - base + 32768) & 0xFFFF) - 32768 if base is not None else 0
-        if (move or base is None) and j - i < 3 and j < n:
-            garbled += j - i
-            i = j
-            continue
+        if base is None:
+            base = offset
+        move = ((offset - base + 32768) & 0xFFFF) - 32768
         silent = sum(e[2] for e in silences)
         if move in (-RING, RING):
             events.append(["stale" if move < 0 else "ahead", i - start, j - i, 0])
         elif move:
-            if silences and silent <= -move <= silent + garbled:
+            if silences and -move == silent:
                 for e in silences:
                     e[3] = e[2]  # inserted: the sound goes on after it
-            elif not silences and -garbled <= move < 0:
-                events.append(["silence", i - start, -move, -move])
             else:
                 events.append(["slip", i - start, 0, move])
             base = offset
-        silences, garbled = [], 0
+        silences = []
         i = j
     return report("passthrough", (n - start) / RATE, events, RATE)
 
@@ -570,14 +563,13 @@ def main():
         if (rate, channels) != (RATE, 1):
             sys.exit("%s needs 22050 Hz mono sound; use noise or noise-effects" % mode)
         samples, start = load(path)
-        if mode == "passthrough":
-            samples, switches = realigned(path)
-            if switches:
-                print("passthrough: the recording lost part of a frame %d times; read realigned" % switches)
         if len(samples) - start < RATE:
             print("%s: less than a second of sound came back" % mode)
             return 1
-        good = passthrough(samples, start) if mode == "passthrough" else effects(samples, start)
+        if mode == "passthrough":
+            good = passthrough(samples, start, shifted_runs(open(path, "rb").read(), samples, start))
+        else:
+            good = effects(samples, start)
     print("verdict:", "no fault seen" if good else "FAULTS SEEN")
     return 0 if good else 1
 

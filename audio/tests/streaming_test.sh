@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Sixty seconds of the real program left alone, a counter through the
 # passthrough, on the sound server named (22050 Hz devices, so nothing
-# resamples): every stretch must come from the right pass of the playback
-# ring. Silences and slips of the sound server are printed, not judged.
-# bench/soak.sh does the run, in a sandbox of its own; this one only skips
-# outside the sandbox of scripts/sandbox.sh, as the other end-to-end tests.
-# With STREAMING_HANDS=mouse|slider a person's hands are on the program
-# all along (bench/soak.sh's SOAK_HANDS): then nothing may come from the
-# ring's previous pass and at most 2 % of the time may be silenced or left
-# out. A few milliseconds that the sound server plays twice (a backward slip
-# of its own) are told, not judged, as in the check itself.
+# resamples). The recording is judged as heard by bench/heard_check.py,
+# which forgives nothing: no sound written a byte off, no jump over 6000
+# samples (a stretch from another pass of the playback ring), at most 2 % of
+# the time disturbed; and by bench/soak_check.py, which finds every stretch
+# from the wrong pass of the ring. bench/soak.sh does the run, in a sandbox
+# of its own; this one only skips outside the sandbox of scripts/sandbox.sh,
+# as the other end-to-end tests. With STREAMING_HANDS=mouse|slider|menu a
+# person's hands are on the program all along (bench/soak.sh's SOAK_HANDS),
+# and the share of the time silenced or left out is printed as well.
 # Usage: streaming_test.sh pulseaudio|pipewire PROGRAM.exe WORK-DIR
 set -uo pipefail
 server=$1
@@ -25,6 +25,7 @@ mkdir -p "$work"
 export SANDBOX_SERVER=$server SANDBOX_RATE=22050 SOAK_OUT=$work
 export SOAK_SECONDS=${STREAMING_SECONDS:-60} SOAK_BUSY=${STREAMING_BUSY:-0} SOAK_HANDS=${STREAMING_HANDS:-}
 bash "$top/bench/soak.sh" passthrough "$program" || exit 1
+grep -h "^heard:" "$work/passthrough.summary"
 [ -z "$SOAK_HANDS" ] && exit 0
 awk '/^figures:/ {
     for (i = 2; i <= NF; i++) { split($i, kv, "="); f[kv[1]] = kv[2] }
