@@ -11,8 +11,8 @@
 # outputs in the same graph cycles: "Voxotrope microphone", a pw-loopback
 # whose output is a source like it, and the speaker's monitor, where the
 # Windows program plays (Start, no effect). The sandbox runs at SANDBOX_RATE
-# (22050: bench/signal.py's counter, every sample checked; 48000: noise,
-# the delay only).
+# (22050: bench/signal.py's counter, every sample checked, and each path's
+# judged by bench/heard_check.py; 48000: noise, the delay only).
 #
 # LIVE_SECONDS (600) checked, after 4 s to settle; LIVE_BUSY (4) CPU-bound
 # processes beside them; LIVE_WINE_PRIORITY none (default), nice (every
@@ -146,6 +146,15 @@ kill -INT "$recorder"; wait "$recorder" 2>/dev/null; recorder=""
   # From the settling on: the recording can be shorter than the time taken
   # when the graph's driver falls behind.
   $python "$top/bench/live_vs_wine.py" "$root/recording.wav" $((settle + 1))
+  # Each path's counter as a listener hears it, by the referee.
+  if [ "$SANDBOX_RATE" = 22050 ]; then
+    channel=2
+    for path in voxotrope-live pw-loopback "Windows program"; do
+      sox "$root/recording.wav" -t raw -e signed -b 16 "$root/channel.raw" remix $channel trim $((settle + 1))
+      echo "heard, $path: $(python3 "$top/bench/heard_check.py" "$root/channel.raw" $((seconds - 2)))"
+      channel=$((channel + 1))
+    done
+  fi
   echo "$cpu"
 } | tee "$out/summary.txt"
 finish
