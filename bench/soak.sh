@@ -20,7 +20,9 @@
 # SOAK_EFFECTS the panels of the effects run (all seven; keep deeper, the
 # exact check relies on it), SOAK_BUSY the number of CPU-bound processes
 # that run beside the program (0), SOAK_ENV VAR=VALUE words for the program
-# (an environment setting to try), SOAK_HANDS a person's hands on the
+# (an environment setting to try), SOAK_LAUNCHER=1 starts the program
+# through the launcher (tools/launcher/voxotrope.sh, real-time priority for
+# its threads), SOAK_HANDS a person's hands on the
 # program all through the run: `mouse` moves the pointer to and fro across
 # the main window's top strip every 30 ms, `slider` opens the Volume panel
 # and drags its thumb up and down without letting go (the value is written
@@ -149,8 +151,15 @@ run() {  # run passthrough|effects
     "$SANDBOX_FIFO" "$speaker" &
   pids+=($!)
   rm -f "$log.trace"
+  # The program itself, or through the launcher (SOAK_LAUNCHER=1), which
+  # asks real-time priority for its threads and its wineserver's.
+  local start=("${WINELOADER:-wine}" "$exe")
+  if [ "${SOAK_LAUNCHER:-0}" = 1 ]; then
+    sed -e "s|^exe=.*|exe='$exe'|" "$top/tools/launcher/voxotrope.sh" >"$root/voxotrope"
+    start=(env VOXOTROPE_WINEPREFIX="$WINEPREFIX" VOXOTROPE_WINE="${WINELOADER:-wine}" bash "$root/voxotrope")
+  fi
   # shellcheck disable=SC2086
-  ui_launch "$log.program.log" "" env VOXOTROPE_TRACE="$log.trace" ${SOAK_ENV:-} "${WINELOADER:-wine}" "$exe" ||
+  ui_launch "$log.program.log" "" env VOXOTROPE_TRACE="$log.trace" ${SOAK_ENV:-} "${start[@]}" ||
     { finish; return 1; }
   ui_transport  # Start, before any panel can cover the button
   if [ "$chain" = effects ]; then
