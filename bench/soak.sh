@@ -116,7 +116,7 @@ hands_dialog() {
   sleep $(( seconds / 2 - 5 ))
   xdotool mousemove --window "$panel" 40 50 click 1 mousemove 1 1 sleep 10 2>/dev/null
   xdotool key Escape 2>/dev/null
-  sleep infinity
+  exec sleep infinity  # ended with the run
 }
 
 # The Volume thumb grabbed and dragged 30 rows down and up again, row by
