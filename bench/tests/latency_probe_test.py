@@ -4,7 +4,8 @@ stand-in for the sound server reads the probe's microphone pipe and writes
 every sample to the speaker pipe in 10-ms bursts, each burst written as its
 first sample falls due, DELAY after that sample came. The probe must time
 every click at DELAY, within 1.5 ms and however late the stand-in itself
-wrote a burst (a busy machine may hold its thread back), and lose none;
+wrote a burst (a busy machine may hold its thread back) or early it dated
+one, and lose none;
 run after run. The slowest click may also have been read late by the
 probe's own thread: it gets 3.5 ms more, less than the 5-ms piece or the
 10-ms burst that a miscounted click would be off by."""
@@ -20,29 +21,38 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 PROBE = os.path.join(HERE, "..", "latency_probe.py")
 RATE = 22050
 BURST = RATE // 100
+PIECE = (RATE // 200) / RATE  # the probe's pieces, in seconds
 
 
 def now():
     return time.clock_gettime(time.CLOCK_MONOTONIC_RAW)
 
 
-def server(feed, speaker, delay, stop, late):
+def server(feed, speaker, delay, stop, late, early):
     """Copies FEED to SPEAKER, each 10-ms burst written when its first
     sample is DELAY old (a sample's age counts from its 5-ms piece's end,
     less the piece, as the probe counts it). Appends to LATE how many
-    seconds after that each burst went out."""
+    seconds after that each burst went out, and to EARLY how much earlier
+    than the last read a read dated its first sample: a probe held back
+    writes its pieces in a rush, and they read as older than they are."""
     source = os.open(feed, os.O_RDONLY | os.O_NONBLOCK)
     sink = os.open(speaker, os.O_WRONLY)
     queue = bytearray()
     came = []  # (time the first sample of a read came, samples in it)
+    last_read = now()
     while not stop.is_set():
         try:
             data = os.read(source, 1 << 16)
         except BlockingIOError:
             data = b""
         if data:
-            came.append((now() - len(data) / 2 / RATE, len(data) // 2))
+            first = now() - len(data) / 2 / RATE
+            # One piece read as it came is dated a piece back, as the probe
+            # dates it; more than that, not past the last read, is early.
+            early.append(max(0.0, last_read - first - PIECE))
+            came.append((first, len(data) // 2))
             queue += data
+        last_read = now()
         while len(queue) >= 2 * BURST and came and now() >= came[0][0] + delay:
             late.append(now() - came[0][0] - delay)
             try:
@@ -72,8 +82,8 @@ class LatencyProbe(unittest.TestCase):
         os.mkfifo(speaker)
         open(go, "w").close()
         stop = threading.Event()
-        late = []
-        stand_in = threading.Thread(target=server, args=(feed, speaker, delay, stop, late),
+        late, early = [], [0.0]
+        stand_in = threading.Thread(target=server, args=(feed, speaker, delay, stop, late, early),
                                     daemon=True)
         stand_in.start()
         run = subprocess.run([sys.executable, PROBE, "program", feed, speaker, str(RATE), "1",
@@ -81,15 +91,15 @@ class LatencyProbe(unittest.TestCase):
         stop.set()
         line = [l for l in run.stdout.splitlines() if l.startswith("summary: ")]
         self.assertTrue(line, run.stdout + run.stderr)
-        return dict(kv.split("=") for kv in line[0].split()[1:]), run.stdout, 1000 * max(late)
+        return dict(kv.split("=") for kv in line[0].split()[1:]), run.stdout, 1000 * max(late), 1000 * max(early)
 
     def test_known_delays(self):
         for delay in (0.05, 0.2):
             for _ in range(2):
-                figures, text, late_ms = self.measure(delay)
+                figures, text, late_ms, early_ms = self.measure(delay)
                 self.assertEqual((figures["n"], figures["lost"]), ("6", "0"), text)
                 for key, reader_late in (("min", 0), ("median", 0), ("max", 3.5)):
-                    self.assertGreaterEqual(float(figures[key]), 1000 * delay + 0.5 - 1.5, text)
+                    self.assertGreaterEqual(float(figures[key]), 1000 * delay + 0.5 - 1.5 - early_ms, text)
                     self.assertLessEqual(float(figures[key]),
                                          1000 * delay + 0.5 + 1.5 + late_ms + reader_late, text)
 
