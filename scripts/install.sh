@@ -152,6 +152,9 @@ case $action in
     fi
     rmdir "$datadir" 2>/dev/null || true
     refresh
+    # The menu's cache of a folder that holds no entry any more was made for
+    # ours alone.
+    ls "$prefix/share/applications/"*.desktop >/dev/null 2>&1 || rm -f "$prefix/share/applications/mimeinfo.cache"
     echo "Removed Voxotrope from $prefix."
     wineprefix=${XDG_DATA_HOME:-$HOME/.local/share}/voxotrope/wineprefix
     [ -d "$wineprefix" ] && echo "Its Wine prefix stays in $wineprefix; remove that folder to free its space."
