@@ -8,7 +8,7 @@
 // anew and it moved, 2 for a correction, 3 when a message asked and it
 // stayed, else 0; skipped is 1 when the half was not played because the
 // capture device was overwriting it; late is how far the capture device was
-// past the half's end, gap the silence an anchoring left before the block,
+// past the half's notification, gap the silence an anchoring left before the block,
 // cut the unplayed sound a correction wrote over, in bytes.
 // VOXOTROPE_TRACE_BLOCKS names a second file that receives
 // every block as it went into the ring (raw 16-bit mono). Everything else is
