@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include "carrier.h"
 #include "carrier_read.h"
@@ -15,9 +16,11 @@
 
 static const char Usage[] =
     "Usage: voxotrope-live [--fx LIST] [--pitch N] [--volume N] [--carrier FILE]\n"
+    "                      [--source NAME]\n"
     "Records the default microphone (and follows it when the default changes),\n"
     "runs it through Voxotrope's effect chain and offers the result to every\n"
-    "program as the microphone \"Voxotrope microphone\". Needs PipeWire.\n"
+    "program as the microphone \"Voxotrope microphone\". The microphone is open\n"
+    "only while a program records \"Voxotrope microphone\". Needs PipeWire.\n"
     "\n"
     "  --fx LIST       effects to switch on, separated by commas, in any order:\n"
     "                  pitch, volume, triangle, am, reverse, crazy, deeper.\n"
@@ -29,6 +32,8 @@ static const char Usage[] =
     "  --carrier FILE  AM carrier instead of the built-in square wave: a WAV file,\n"
     "                  PCM mono 22050 Hz 16 bit with the 44-byte header; needs am\n"
     "                  in --fx\n"
+    "  --source NAME   record this source (its node name, as `pactl list short\n"
+    "                  sources` lists it) instead of the default microphone\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n"
     "\n"
@@ -44,9 +49,11 @@ static const char Usage[] =
     "  on LIST | off LIST  switch these on or off\n"
     "  pitch N | volume N  as the options\n"
     "  carrier FILE        a new AM carrier, checked as --carrier\n"
+    "  source NAME | source  record this source, or the default microphone\n"
     "  status | quit\n"
     "\n"
-    "The sound comes out one block (4000 samples, 181 ms) after it went in.\n"
+    "The sound comes out one block (4000 samples, 181 ms) after it went in; the\n"
+    "source reports that on top of the microphone's latency.\n"
     "Exit status: 0 when stopped by q, quit, SIGINT or SIGTERM; 2 for a bad\n"
     "option or carrier; 1 when there is no sound server or no microphone, or\n"
     "the server goes away. Each error is one line on stderr.\n";
@@ -126,6 +133,10 @@ static void OnInput(void* data, int fd, uint32_t mask)
         } else if (app->pending.rfind("carrier ", 0) == 0) {
             outcome = LoadCarrier(app, app->pending.substr(8).c_str(), &error) ? ControlUnchanged : ControlError;
             app->pending.clear();
+        } else if (app->pending == "source" || app->pending.rfind("source ", 0) == 0) {
+            std::string name = app->pending.size() > 7 ? app->pending.substr(7) : "";
+            outcome = ChooseLiveSource(app->audio, name, &error) ? ControlUnchanged : ControlError;
+            app->pending.clear();
         } else {
             outcome = ControlLine(app->pending, &app->settings, &error);
             app->pending.clear();
@@ -176,10 +187,42 @@ static void StopControls(LiveApp* app)
     }
 }
 
+// --source NAME (or --source=NAME) is taken out before the chain's options
+// are read; an empty name is refused.
+static bool TakeSourceOption(int* argc, char** argv, const char** source, std::string* error)
+{
+    for (int i = 1; i < *argc; i++) {
+        int used = 0;
+        if (strcmp(argv[i], "--source") == 0) {
+            used = 2;
+            *source = i + 1 < *argc ? argv[i + 1] : "";
+        } else if (strncmp(argv[i], "--source=", 9) == 0) {
+            used = 1;
+            *source = argv[i] + 9;
+        } else if (strcmp(argv[i], "--") == 0) {
+            break;
+        }
+        if (used == 0)
+            continue;
+        if (**source == '\0') {
+            *error = "--source needs the name of a source";
+            return false;
+        }
+        for (int k = i; k + used <= *argc; k++)
+            argv[k] = argv[k + used];
+        *argc -= used;
+        i--;
+    }
+    return true;
+}
+
 int main(int argc, char** argv)
 {
     RenderOptions options;
     std::string error;
+    const char* source = nullptr;
+    if (!TakeSourceOption(&argc, argv, &source, &error))
+        return Refuse(2, error);
     int operandCount = 0;
     switch (ParseChainArguments(argc, argv, &options, nullptr, 0, "", &operandCount, &error)) {
     case ParseHelp:
@@ -210,7 +253,7 @@ int main(int argc, char** argv)
     app.loop = pw_main_loop_new(nullptr);
     pw_loop_add_signal(pw_main_loop_get_loop(app.loop), SIGINT, OnSignal, &app);
     pw_loop_add_signal(pw_main_loop_get_loop(app.loop), SIGTERM, OnSignal, &app);
-    app.audio = OpenLiveAudio(app.loop, &app.mailbox, &error);
+    app.audio = OpenLiveAudio(app.loop, &app.mailbox, source, &error);
     int status = 0;
     if (!app.audio) {
         status = Refuse(1, error);
@@ -220,13 +263,13 @@ int main(int argc, char** argv)
         StopControls(&app);
         switch (LiveAudioEnd(app.audio)) {
         case LiveNoMicrophone:
-            status = Refuse(1, "no microphone: the sound server has no default source");
+            status = Refuse(1, std::string("no microphone: ") + LiveAudioFailure(app.audio));
             break;
         case LiveServerGone:
             status = Refuse(1, "the sound server went away");
             break;
         case LiveStreamFailed:
-            status = Refuse(1, std::string("the sound server stopped the sound: ") + LiveAudioFailure(app.audio));
+            status = Refuse(1, std::string("the sound server stopped ") + LiveAudioFailure(app.audio));
             break;
         default:
             break;
