@@ -1,17 +1,18 @@
 // voxotrope-live: the default microphone through the effect chain, offered
 // to every program as the source "Voxotrope microphone".
 #include <pipewire/pipewire.h>
-#include <termios.h>
 #include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include "carrier.h"
 #include "carrier_read.h"
 #include "live_audio.h"
 #include "live_chain.h"
 #include "live_control.h"
+#include "live_terminal.h"
 #include "render_options.h"
 
 static const char Usage[] =
@@ -63,8 +64,9 @@ struct LiveApp {
     LiveAudio* audio;
     LiveMailbox mailbox;
     LiveSettings settings;
-    bool terminal;
-    termios savedTerminal;
+    bool terminal;        // standard input is a terminal
+    bool keys;            // and ours now: keys, a status line
+    KeyFilter filter;
     std::string pending;  // a command line not yet complete
     spa_source* input;
 };
@@ -77,6 +79,8 @@ static int Refuse(int status, const std::string& line)
 
 static void ShowStatus(LiveApp* app)
 {
+    if (app->terminal && !app->keys)
+        return;
     if (app->terminal)
         printf("\r\033[K%s", DescribeSettings(app->settings).c_str());
     else
@@ -124,6 +128,8 @@ static void OnInput(void* data, int fd, uint32_t mask)
         ControlOutcome outcome;
         std::string error;
         if (app->terminal) {
+            if (!PlainKey(&app->filter, static_cast<unsigned char>(bytes[i])))
+                continue;
             outcome = ControlKey(bytes[i], &app->settings);
             if (bytes[i] == 'h' || bytes[i] == '?')
                 printf("\r\033[K%s", KeyHelp);
@@ -161,27 +167,52 @@ static void OnSignal(void* data, int)
     Quit(static_cast<LiveApp*>(data));
 }
 
-// Keys without Enter and without echo; Ctrl-C still interrupts.
+static void WatchInput(LiveApp* app, bool watch)
+{
+    pw_loop* loop = pw_main_loop_get_loop(app->loop);
+    if (watch && !app->input)
+        app->input = pw_loop_add_io(loop, STDIN_FILENO, SPA_IO_IN | SPA_IO_HUP, false, OnInput, app);
+    else if (!watch && app->input)
+        pw_loop_destroy_source(loop, std::exchange(app->input, nullptr));
+}
+
+// Keys without Enter and without echo, in the foreground only: in the
+// background, setting the terminal or reading it would stop the process.
+// Ctrl-C still interrupts.
+static void FollowForeground(LiveApp* app)
+{
+    bool keys = TakeTerminal(STDIN_FILENO);
+    if (keys && !app->keys) {
+        fputs(KeyHelp, stdout);
+    } else if (!keys && app->keys) {
+        ReleaseTerminal();
+    }
+    app->keys = keys;
+    WatchInput(app, keys);
+    ShowStatus(app);
+}
+
 static void StartControls(LiveApp* app)
 {
-    app->terminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &app->savedTerminal) == 0;
-    if (app->terminal) {
-        termios raw = app->savedTerminal;
-        raw.c_lflag &= ~(ICANON | ECHO);
-        raw.c_cc[VMIN] = 1;
-        raw.c_cc[VTIME] = 0;
-        tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-        fputs(KeyHelp, stdout);
-        ShowStatus(app);
-    }
-    app->input = pw_loop_add_io(pw_main_loop_get_loop(app->loop), STDIN_FILENO, SPA_IO_IN | SPA_IO_HUP, false,
-                                OnInput, app);
+    app->terminal = isatty(STDIN_FILENO);
+    if (app->terminal)
+        FollowForeground(app);
+    else
+        WatchInput(app, true);
+}
+
+// fg and bg send SIGCONT.
+static void OnContinue(void* data, int)
+{
+    LiveApp* app = static_cast<LiveApp*>(data);
+    if (app->terminal)
+        FollowForeground(app);
 }
 
 static void StopControls(LiveApp* app)
 {
-    if (app->terminal) {
-        tcsetattr(STDIN_FILENO, TCSANOW, &app->savedTerminal);
+    if (app->keys) {
+        ReleaseTerminal();
         putchar('\n');
         fflush(stdout);
     }
@@ -249,10 +280,19 @@ int main(int argc, char** argv)
     app.settings.volume = options.volumeGiven ? options.volume : start.volumeEighths;
     PostSettings(&app.mailbox, app.settings);
 
+    // A reader of the answers that goes away costs the answers, not the
+    // microphone.
+    signal(SIGPIPE, SIG_IGN);
     pw_init(&argc, &argv);
     app.loop = pw_main_loop_new(nullptr);
-    pw_loop_add_signal(pw_main_loop_get_loop(app.loop), SIGINT, OnSignal, &app);
-    pw_loop_add_signal(pw_main_loop_get_loop(app.loop), SIGTERM, OnSignal, &app);
+    pw_loop* loop = pw_main_loop_get_loop(app.loop);
+    pw_loop_add_signal(loop, SIGINT, OnSignal, &app);
+    pw_loop_add_signal(loop, SIGTERM, OnSignal, &app);
+    // A closed terminal ends it as Ctrl-C does, unless started by nohup.
+    struct sigaction hangup;
+    if (sigaction(SIGHUP, nullptr, &hangup) == 0 && hangup.sa_handler != SIG_IGN)
+        pw_loop_add_signal(loop, SIGHUP, OnSignal, &app);
+    pw_loop_add_signal(loop, SIGCONT, OnContinue, &app);
     app.audio = OpenLiveAudio(app.loop, &app.mailbox, source, &error);
     int status = 0;
     if (!app.audio) {
