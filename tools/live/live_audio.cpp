@@ -53,25 +53,35 @@ static void Finish(LiveAudio* audio, LiveEnd end)
     pw_main_loop_quit(audio->loop);
 }
 
+// The capture's turn in a cycle only starts the source's, as PipeWire's
+// loopback does; the source's turn takes both buffers.
+static void CaptureProcess(void* data)
+{
+    pw_stream_trigger_process(static_cast<LiveAudio*>(data)->source);
+}
+
 // The data thread's cycle: the captured samples through the chain straight
-// into the source's buffer, in the same cycle, as many as came in. Without a
-// buffer to fill they go through all the same, so that the block grid and
-// the delay never change while the capture runs.
-static void Process(void* data)
+// into the source's buffer, as many as came in. Without a buffer to fill
+// they go through all the same, so that the block grid and the delay never
+// change while the capture runs.
+static void SourceProcess(void* data)
 {
     LiveAudio* audio = static_cast<LiveAudio*>(data);
-    if (audio->restart.exchange(false, std::memory_order_acquire))
-        RestartChainStream(&audio->stream);
     pw_buffer* in = pw_stream_dequeue_buffer(audio->capture);
     if (!in)
         return;
+    // The first sound the capture hands over after a pause was taken before
+    // it (seen at every restart): the chain starts afresh, on silence.
+    bool stale = audio->restart.exchange(false, std::memory_order_acquire);
+    if (stale)
+        RestartChainStream(&audio->stream);
     if (TakeSettings(audio->mailbox, &audio->seenSettings, &audio->settings))
         ApplySettings(audio->settings, &audio->stream.chain);
     TakeCarrier(audio->mailbox, &audio->stream);
     spa_data* source = &in->buffer->datas[0];
     uint32_t offset = SPA_MIN(source->chunk->offset, source->maxsize);
     uint32_t count = SPA_MIN(source->chunk->size, source->maxsize - offset) / sizeof(int16_t);
-    const int16_t* samples = source->data ? SPA_PTROFF(source->data, offset, const int16_t) : nullptr;
+    const int16_t* samples = source->data && !stale ? SPA_PTROFF(source->data, offset, const int16_t) : nullptr;
 
     pw_buffer* out = pw_stream_dequeue_buffer(audio->source);
     spa_data* target = out ? &out->buffer->datas[0] : nullptr;
@@ -98,7 +108,6 @@ static void Process(void* data)
         }
         pw_stream_queue_buffer(audio->source, out);
     }
-    pw_stream_trigger_process(audio->source);
 }
 
 // A latency PipeWire handed one stream goes on to the other in the same
@@ -154,13 +163,13 @@ static void StreamFailed(LiveAudio* audio, const char* stream, pw_stream_state s
 
 // Paused: nobody records the source any more, and the microphone stops.
 // When someone does again, the chain starts afresh, as the program's first
-// block, rather than play what it held from before.
+// block, rather than play what it held from before. Only the source is
+// flushed: flushing a capture stream hands its used buffers back as new.
 static void CaptureStateChanged(void* data, pw_stream_state, pw_stream_state state, const char* error)
 {
     LiveAudio* audio = static_cast<LiveAudio*>(data);
-    if (state == PW_STREAM_STATE_PAUSED && audio->source) {
+    if (state == PW_STREAM_STATE_PAUSED && audio->source && audio->capture) {  // not while closing
         pw_stream_flush(audio->source, false);
-        pw_stream_flush(audio->capture, false);
         audio->restart.store(true, std::memory_order_release);
     }
     StreamFailed(audio, "the capture", state, error);
@@ -175,13 +184,14 @@ static const pw_stream_events CaptureEvents = {
     .version = PW_VERSION_STREAM_EVENTS,
     .state_changed = CaptureStateChanged,
     .param_changed = CaptureParamChanged,
-    .process = Process,
+    .process = CaptureProcess,
 };
 
 static const pw_stream_events SourceEvents = {
     .version = PW_VERSION_STREAM_EVENTS,
     .state_changed = SourceStateChanged,
     .param_changed = SourceParamChanged,
+    .process = SourceProcess,
 };
 
 // The value is JSON: {"name":"alsa_input..."}.
@@ -307,6 +317,10 @@ static pw_stream* NewStream(LiveAudio* audio, const char* name, pw_properties* p
     pw_properties_set(props, PW_KEY_NODE_LINK_GROUP, group);
     pw_properties_set(props, PW_KEY_MEDIA_TYPE, "Audio");
     pw_properties_setf(props, PW_KEY_NODE_LATENCY, "512/%d", LiveRate);
+    // The resampler between the graph's rate and ours starts full of
+    // silence, as the loopback's do: otherwise it holds back a whole quantum
+    // for good.
+    pw_properties_set(props, "resample.prefill", "true");
     pw_stream* stream = pw_stream_new(audio->core, name, props);
     if (!stream)
         return nullptr;
