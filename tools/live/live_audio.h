@@ -1,6 +1,7 @@
-// voxotrope-live's PipeWire side: a capture stream on the default microphone
-// and the "Voxotrope microphone" source, processed together on PipeWire's
-// data thread.
+// voxotrope-live's PipeWire side: a capture stream on a microphone and the
+// "Voxotrope microphone" source, processed together on PipeWire's data
+// thread. The capture is passive: the microphone runs only while something
+// records the source.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -13,12 +14,18 @@ constexpr int LiveRate = 22050;
 
 enum LiveEnd { LiveRunning, LiveStopped, LiveNoMicrophone, LiveServerGone, LiveStreamFailed };
 
-// Connects to the server and offers the source; null with *error on failure.
-// The loop is quit when the audio ends (see LiveAudioEnd).
-LiveAudio* OpenLiveAudio(pw_main_loop* loop, LiveMailbox* mailbox, std::string* error);
+// Connects to the server and offers the source; records the source whose
+// node name is `source`, or the default microphone when it is null. Null
+// with *error on failure. The loop is quit when the audio ends (see
+// LiveAudioEnd).
+LiveAudio* OpenLiveAudio(pw_main_loop* loop, LiveMailbox* mailbox, const char* source, std::string* error);
 LiveEnd LiveAudioEnd(const LiveAudio* audio);
-// What the server said when a stream failed (LiveStreamFailed).
+// What is missing (LiveNoMicrophone), or which stream failed and the
+// server's own words (LiveStreamFailed).
 const char* LiveAudioFailure(const LiveAudio* audio);
+// From now on records the source named `name`, or the default microphone
+// when `name` is empty; false with *error when there is no such source.
+bool ChooseLiveSource(LiveAudio* audio, const std::string& name, std::string* error);
 // Ends the loop with LiveStopped (a signal, or the user's quit).
 void StopLiveAudio(LiveAudio* audio);
 // Samples that found no room in the source's buffer since it started.

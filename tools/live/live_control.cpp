@@ -95,7 +95,7 @@ ControlOutcome ControlLine(const std::string& line, LiveSettings* settings, std:
     if (command == "carrier")  // with a file, the caller reads it before it gets here
         *error = "carrier needs a file";
     else
-        *error = "unknown command '" + command + "' (fx, on, off, pitch, volume, carrier, status, quit)";
+        *error = "unknown command '" + command + "' (fx, on, off, pitch, volume, carrier, source, status, quit)";
     return ControlError;
 }
 

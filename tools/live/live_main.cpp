@@ -1,23 +1,27 @@
 // voxotrope-live: the default microphone through the effect chain, offered
 // to every program as the source "Voxotrope microphone".
 #include <pipewire/pipewire.h>
-#include <termios.h>
 #include <unistd.h>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <utility>
 #include "carrier.h"
 #include "carrier_read.h"
 #include "live_audio.h"
 #include "live_chain.h"
 #include "live_control.h"
+#include "live_terminal.h"
 #include "render_options.h"
 
 static const char Usage[] =
     "Usage: voxotrope-live [--fx LIST] [--pitch N] [--volume N] [--carrier FILE]\n"
+    "                      [--source NAME]\n"
     "Records the default microphone (and follows it when the default changes),\n"
     "runs it through Voxotrope's effect chain and offers the result to every\n"
-    "program as the microphone \"Voxotrope microphone\". Needs PipeWire.\n"
+    "program as the microphone \"Voxotrope microphone\". The microphone is open\n"
+    "only while a program records \"Voxotrope microphone\". Needs PipeWire.\n"
     "\n"
     "  --fx LIST       effects to switch on, separated by commas, in any order:\n"
     "                  pitch, volume, triangle, am, reverse, crazy, deeper.\n"
@@ -29,6 +33,8 @@ static const char Usage[] =
     "  --carrier FILE  AM carrier instead of the built-in square wave: a WAV file,\n"
     "                  PCM mono 22050 Hz 16 bit with the 44-byte header; needs am\n"
     "                  in --fx\n"
+    "  --source NAME   record this source (its node name, as `pactl list short\n"
+    "                  sources` lists it) instead of the default microphone\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n"
     "\n"
@@ -44,9 +50,11 @@ static const char Usage[] =
     "  on LIST | off LIST  switch these on or off\n"
     "  pitch N | volume N  as the options\n"
     "  carrier FILE        a new AM carrier, checked as --carrier\n"
+    "  source NAME | source  record this source, or the default microphone\n"
     "  status | quit\n"
     "\n"
-    "The sound comes out one block (4000 samples, 181 ms) after it went in.\n"
+    "The sound comes out one block (4000 samples, 181 ms) after it went in; the\n"
+    "source reports that on top of the microphone's latency.\n"
     "Exit status: 0 when stopped by q, quit, SIGINT or SIGTERM; 2 for a bad\n"
     "option or carrier; 1 when there is no sound server or no microphone, or\n"
     "the server goes away. Each error is one line on stderr.\n";
@@ -56,8 +64,9 @@ struct LiveApp {
     LiveAudio* audio;
     LiveMailbox mailbox;
     LiveSettings settings;
-    bool terminal;
-    termios savedTerminal;
+    bool terminal;        // standard input is a terminal
+    bool keys;            // and ours now: keys, a status line
+    KeyFilter filter;
     std::string pending;  // a command line not yet complete
     spa_source* input;
 };
@@ -70,6 +79,8 @@ static int Refuse(int status, const std::string& line)
 
 static void ShowStatus(LiveApp* app)
 {
+    if (app->terminal && !app->keys)
+        return;
     if (app->terminal)
         printf("\r\033[K%s", DescribeSettings(app->settings).c_str());
     else
@@ -117,6 +128,8 @@ static void OnInput(void* data, int fd, uint32_t mask)
         ControlOutcome outcome;
         std::string error;
         if (app->terminal) {
+            if (!PlainKey(&app->filter, static_cast<unsigned char>(bytes[i])))
+                continue;
             outcome = ControlKey(bytes[i], &app->settings);
             if (bytes[i] == 'h' || bytes[i] == '?')
                 printf("\r\033[K%s", KeyHelp);
@@ -125,6 +138,10 @@ static void OnInput(void* data, int fd, uint32_t mask)
             continue;
         } else if (app->pending.rfind("carrier ", 0) == 0) {
             outcome = LoadCarrier(app, app->pending.substr(8).c_str(), &error) ? ControlUnchanged : ControlError;
+            app->pending.clear();
+        } else if (app->pending == "source" || app->pending.rfind("source ", 0) == 0) {
+            std::string name = app->pending.size() > 7 ? app->pending.substr(7) : "";
+            outcome = ChooseLiveSource(app->audio, name, &error) ? ControlUnchanged : ControlError;
             app->pending.clear();
         } else {
             outcome = ControlLine(app->pending, &app->settings, &error);
@@ -150,36 +167,93 @@ static void OnSignal(void* data, int)
     Quit(static_cast<LiveApp*>(data));
 }
 
-// Keys without Enter and without echo; Ctrl-C still interrupts.
+static void WatchInput(LiveApp* app, bool watch)
+{
+    pw_loop* loop = pw_main_loop_get_loop(app->loop);
+    if (watch && !app->input)
+        app->input = pw_loop_add_io(loop, STDIN_FILENO, SPA_IO_IN | SPA_IO_HUP, false, OnInput, app);
+    else if (!watch && app->input)
+        pw_loop_destroy_source(loop, std::exchange(app->input, nullptr));
+}
+
+// Keys without Enter and without echo, in the foreground only: in the
+// background, setting the terminal or reading it would stop the process.
+// Ctrl-C still interrupts.
+static void FollowForeground(LiveApp* app)
+{
+    bool keys = TakeTerminal(STDIN_FILENO);
+    if (keys && !app->keys) {
+        fputs(KeyHelp, stdout);
+    } else if (!keys && app->keys) {
+        ReleaseTerminal();
+    }
+    app->keys = keys;
+    WatchInput(app, keys);
+    ShowStatus(app);
+}
+
 static void StartControls(LiveApp* app)
 {
-    app->terminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &app->savedTerminal) == 0;
-    if (app->terminal) {
-        termios raw = app->savedTerminal;
-        raw.c_lflag &= ~(ICANON | ECHO);
-        raw.c_cc[VMIN] = 1;
-        raw.c_cc[VTIME] = 0;
-        tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-        fputs(KeyHelp, stdout);
-        ShowStatus(app);
-    }
-    app->input = pw_loop_add_io(pw_main_loop_get_loop(app->loop), STDIN_FILENO, SPA_IO_IN | SPA_IO_HUP, false,
-                                OnInput, app);
+    app->terminal = isatty(STDIN_FILENO);
+    if (app->terminal)
+        FollowForeground(app);
+    else
+        WatchInput(app, true);
+}
+
+// fg and bg send SIGCONT.
+static void OnContinue(void* data, int)
+{
+    LiveApp* app = static_cast<LiveApp*>(data);
+    if (app->terminal)
+        FollowForeground(app);
 }
 
 static void StopControls(LiveApp* app)
 {
-    if (app->terminal) {
-        tcsetattr(STDIN_FILENO, TCSANOW, &app->savedTerminal);
+    if (app->keys) {
+        ReleaseTerminal();
         putchar('\n');
         fflush(stdout);
     }
+}
+
+// --source NAME (or --source=NAME) is taken out before the chain's options
+// are read; an empty name is refused.
+static bool TakeSourceOption(int* argc, char** argv, const char** source, std::string* error)
+{
+    for (int i = 1; i < *argc; i++) {
+        int used = 0;
+        if (strcmp(argv[i], "--source") == 0) {
+            used = 2;
+            *source = i + 1 < *argc ? argv[i + 1] : "";
+        } else if (strncmp(argv[i], "--source=", 9) == 0) {
+            used = 1;
+            *source = argv[i] + 9;
+        } else if (strcmp(argv[i], "--") == 0) {
+            break;
+        }
+        if (used == 0)
+            continue;
+        if (**source == '\0') {
+            *error = "--source needs the name of a source";
+            return false;
+        }
+        for (int k = i; k + used <= *argc; k++)
+            argv[k] = argv[k + used];
+        *argc -= used;
+        i--;
+    }
+    return true;
 }
 
 int main(int argc, char** argv)
 {
     RenderOptions options;
     std::string error;
+    const char* source = nullptr;
+    if (!TakeSourceOption(&argc, argv, &source, &error))
+        return Refuse(2, error);
     int operandCount = 0;
     switch (ParseChainArguments(argc, argv, &options, nullptr, 0, "", &operandCount, &error)) {
     case ParseHelp:
@@ -206,11 +280,20 @@ int main(int argc, char** argv)
     app.settings.volume = options.volumeGiven ? options.volume : start.volumeEighths;
     PostSettings(&app.mailbox, app.settings);
 
+    // A reader of the answers that goes away costs the answers, not the
+    // microphone.
+    signal(SIGPIPE, SIG_IGN);
     pw_init(&argc, &argv);
     app.loop = pw_main_loop_new(nullptr);
-    pw_loop_add_signal(pw_main_loop_get_loop(app.loop), SIGINT, OnSignal, &app);
-    pw_loop_add_signal(pw_main_loop_get_loop(app.loop), SIGTERM, OnSignal, &app);
-    app.audio = OpenLiveAudio(app.loop, &app.mailbox, &error);
+    pw_loop* loop = pw_main_loop_get_loop(app.loop);
+    pw_loop_add_signal(loop, SIGINT, OnSignal, &app);
+    pw_loop_add_signal(loop, SIGTERM, OnSignal, &app);
+    // A closed terminal ends it as Ctrl-C does, unless started by nohup.
+    struct sigaction hangup;
+    if (sigaction(SIGHUP, nullptr, &hangup) == 0 && hangup.sa_handler != SIG_IGN)
+        pw_loop_add_signal(loop, SIGHUP, OnSignal, &app);
+    pw_loop_add_signal(loop, SIGCONT, OnContinue, &app);
+    app.audio = OpenLiveAudio(app.loop, &app.mailbox, source, &error);
     int status = 0;
     if (!app.audio) {
         status = Refuse(1, error);
@@ -220,13 +303,13 @@ int main(int argc, char** argv)
         StopControls(&app);
         switch (LiveAudioEnd(app.audio)) {
         case LiveNoMicrophone:
-            status = Refuse(1, "no microphone: the sound server has no default source");
+            status = Refuse(1, std::string("no microphone: ") + LiveAudioFailure(app.audio));
             break;
         case LiveServerGone:
             status = Refuse(1, "the sound server went away");
             break;
         case LiveStreamFailed:
-            status = Refuse(1, std::string("the sound server stopped the sound: ") + LiveAudioFailure(app.audio));
+            status = Refuse(1, std::string("the sound server stopped ") + LiveAudioFailure(app.audio));
             break;
         default:
             break;

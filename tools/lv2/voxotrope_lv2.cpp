@@ -1,7 +1,8 @@
-// The effect chain as an LV2 plugin: one mono ChainStream per instance, the
-// effects and their settings as control ports, the AM carrier as a file
-// parameter that the worker loads and frees off the audio thread and that
-// the plugin's state keeps.
+// The effect chain as an LV2 plugin: one mono ChainStream per instance, run
+// at 22050 Hz whatever the host's rate (converted in and out), the effects
+// and their settings as control ports, the AM carrier as a file parameter
+// that the worker loads and frees off the audio thread and that the
+// plugin's state keeps.
 #include <lv2/atom/atom.h>
 #include <lv2/atom/forge.h>
 #include <lv2/atom/util.h>
@@ -13,15 +14,18 @@
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
 #include <string>
+#include <vector>
 #include "carrier.h"
 #include "carrier_read.h"
 #include "chain_stream.h"
+#include "rate_converter.h"
 
 #define VOXOTROPE_URI "urn:voxotrope:lv2"
 #define VOXOTROPE_CARRIER VOXOTROPE_URI "#carrier"
@@ -35,12 +39,15 @@ enum PortIndex : uint32_t {
     PortPitchFactor = PortFirstEffect + static_cast<uint32_t>(EffectCount),
     PortVolumeEighths,
     PortLatency,
+    PortEnabled,
 };
 
 // Longest carrier path a load request carries through the worker.
 constexpr size_t PathLimit = 4096;
-// Samples converted at a time on the way in and out of the chain.
+// Host frames converted at a time on the way in and out of the chain.
 constexpr int Stretch = 256;
+constexpr int ChainRate = 22050;
+constexpr int LowestRate = 1000, HighestRate = 768000;
 
 struct Uris {
     LV2_URID atomPath, atomResource, atomURID;
@@ -72,6 +79,22 @@ struct Plugin {
     const float* pitchFactor;
     const float* volumeEighths;
     float* latency;
+    const float* enabled;
+
+    // The host's rate and, where it is not the chain's, the conversions.
+    int64_t rate;
+    bool converting;
+    uint32_t delayFrames;         // the whole delay, in host frames
+    std::vector<float> kernel;
+    RateConverter down, up;
+    std::vector<float> inner;     // one stretch at the chain's rate
+    std::vector<int16_t> samples;
+    // Disabled, the input comes out as late as the chain's result would;
+    // switching fades between the two, so that neither clicks.
+    std::vector<float> dry;
+    size_t dryPosition;
+    float mix;                    // 1: the chain's result, 0: the input; below 0 at the start
+    float mixStep;
 
     LV2_URID_Map* map;
     LV2_Worker_Schedule* schedule;
@@ -109,7 +132,39 @@ static int16_t ToSample(float value)
     return static_cast<int16_t>(std::lrint(scaled));
 }
 
-static LV2_Handle Instantiate(const LV2_Descriptor*, double, const char*, const LV2_Feature* const* features)
+// Sets up the conversions for the host's rate. The chain's samples lie at
+// the input's own times (the down conversion waits for the inputs its
+// kernel reaches), so that its blocks start where the renderer's start; the
+// up conversion is as late as it must be to have its inputs in time, and a
+// whole number of host frames in all, so that the latency port says it
+// exactly.
+static bool SetRate(Plugin* self, double rate)
+{
+    if (!(rate >= LowestRate && rate <= HighestRate))
+        return false;
+    self->rate = std::llround(rate);
+    self->converting = self->rate != ChainRate;
+    self->delayFrames = AudioBlockSamples;
+    if (self->converting) {
+        const int64_t host = self->rate, block = int64_t{AudioBlockSamples} * host;  // a block, in ticks
+        const int64_t reach = KernelReach(host, ChainRate);
+        self->delayFrames = static_cast<uint32_t>((2 * reach + block + ChainRate - 1) / ChainRate - 1);
+        self->kernel = MakeKernel();
+        InitRateConverter(&self->down, self->kernel, host, ChainRate, 0, Stretch);
+        int innerMost = static_cast<int>(Stretch * ChainRate / host) + 2;
+        InitRateConverter(&self->up, self->kernel, ChainRate, host, self->delayFrames * ChainRate - block, innerMost);
+        self->inner.assign(innerMost, 0.0f);
+        self->samples.assign(innerMost, 0);
+    } else {
+        self->samples.assign(Stretch, 0);
+    }
+    self->dry.assign(self->delayFrames, 0.0f);
+    self->mixStep = 100.0f / static_cast<float>(self->rate);  // 10 ms
+    self->mix = -1;
+    return true;
+}
+
+static LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features)
 {
     Plugin* self = new (std::nothrow) Plugin();
     if (!self)
@@ -118,6 +173,16 @@ static LV2_Handle Instantiate(const LV2_Descriptor*, double, const char*, const 
     lv2_features_query(features, LV2_URID__map, &self->map, false, LV2_WORKER__schedule, &self->schedule, false,
                        LV2_LOG__log, &log, false, nullptr);
     lv2_log_logger_init(&self->logger, self->map, log);
+    bool rated = false;
+    try {
+        rated = SetRate(self, rate);
+    } catch (const std::bad_alloc&) {
+    }
+    if (!rated) {
+        lv2_log_error(&self->logger, "Voxotrope: cannot run at %g Hz\n", rate);
+        delete self;
+        return nullptr;
+    }
     if (!MakeDefaultCarrier(&self->squareWave, &self->squareLength)) {
         delete self;
         return nullptr;
@@ -146,6 +211,7 @@ static void ConnectPort(LV2_Handle instance, uint32_t port, void* data)
     case PortPitchFactor: self->pitchFactor = static_cast<const float*>(data); break;
     case PortVolumeEighths: self->volumeEighths = static_cast<const float*>(data); break;
     case PortLatency: self->latency = static_cast<float*>(data); break;
+    case PortEnabled: self->enabled = static_cast<const float*>(data); break;
     default:
         if (port >= PortFirstEffect && port < PortPitchFactor)
             self->effects[port - PortFirstEffect] = static_cast<const float*>(data);
@@ -154,8 +220,21 @@ static void ConnectPort(LV2_Handle instance, uint32_t port, void* data)
 
 static void Activate(LV2_Handle instance)
 {
-    RestartChainStream(&static_cast<Plugin*>(instance)->stream);
+    Plugin* self = static_cast<Plugin*>(instance);
+    RestartChainStream(&self->stream);
+    if (self->converting) {
+        RestartRateConverter(&self->down);
+        RestartRateConverter(&self->up);
+    }
+    std::fill(self->dry.begin(), self->dry.end(), 0.0f);
+    self->dryPosition = 0;
+    self->mix = -1;
 }
+
+// On the audio thread only the host's own log, and only as a trace (a
+// logger without one would print).
+#define TRACE(self, ...) \
+    ((self)->logger.log ? lv2_log_trace(&(self)->logger, __VA_ARGS__) : 0)
 
 // A patch:Set of the carrier asks the worker to load the file; a patch:Get
 // asks for the path in force.
@@ -181,11 +260,13 @@ static void ReadControl(Plugin* self)
             reinterpret_cast<const LV2_Atom_URID*>(property)->body != uris.carrier)
             continue;
         if (!value || value->type != uris.atomPath || value->size == 0 || value->size >= PathLimit) {
-            lv2_log_error(&self->logger, "Voxotrope: the AM carrier needs a file path\n");
+            TRACE(self, "Voxotrope: the AM carrier needs a file path\n");
+            self->announce = true;
             continue;
         }
         if (!self->schedule) {
-            lv2_log_error(&self->logger, "Voxotrope: this host cannot load an AM carrier (no worker)\n");
+            TRACE(self, "Voxotrope: this host cannot load an AM carrier (no worker)\n");
+            self->announce = true;
             continue;
         }
         // The kind, then the path with its terminating zero.
@@ -207,14 +288,17 @@ static void WriteNotify(Plugin* self)
     LV2_Atom_Forge_Frame sequence;
     if (!lv2_atom_forge_sequence_head(&self->forge, &sequence, 0))
         return;
-    if (self->announce && self->carrierPath) {
+    // The carrier in force: a file's path, or an empty path for the square
+    // wave.
+    if (self->announce) {
+        const char* path = self->carrierPath ? self->carrierPath : "";
         LV2_Atom_Forge_Frame frame;
         lv2_atom_forge_frame_time(&self->forge, 0);
         if (lv2_atom_forge_object(&self->forge, &frame, 0, self->uris.patchSet)) {
             lv2_atom_forge_key(&self->forge, self->uris.patchProperty);
             lv2_atom_forge_urid(&self->forge, self->uris.carrier);
             lv2_atom_forge_key(&self->forge, self->uris.patchValue);
-            lv2_atom_forge_path(&self->forge, self->carrierPath, static_cast<uint32_t>(strlen(self->carrierPath)));
+            lv2_atom_forge_path(&self->forge, path, static_cast<uint32_t>(strlen(path)));
             lv2_atom_forge_pop(&self->forge, &frame);
         }
     }
@@ -233,24 +317,62 @@ static void TakeSettings(Plugin* self)
     chain.volumeEighths = RoundedSetting(self->volumeEighths, 8, 52, 8);
 }
 
+// The chain's result for `count` host frames, `delayFrames` late.
+static void RunChain(Plugin* self, const float* in, float* wet, int count)
+{
+    int16_t* samples = self->samples.data();
+    if (!self->converting) {
+        for (int k = 0; k < count; k++)
+            samples[k] = ToSample(in[k]);
+        StreamProcess(&self->stream, samples, samples, count);
+        for (int k = 0; k < count; k++)
+            wet[k] = samples[k] / 32768.0f;
+        return;
+    }
+    float* inner = self->inner.data();
+    int made = Convert(&self->down, in, count, inner, static_cast<int>(self->inner.size()));
+    for (int k = 0; k < made; k++)
+        samples[k] = ToSample(inner[k]);
+    StreamProcess(&self->stream, samples, samples, made);
+    for (int k = 0; k < made; k++)
+        inner[k] = samples[k] / 32768.0f;
+    Convert(&self->up, inner, made, wet, count);  // always `count`: the up conversion is late enough
+}
+
+// The chain's result or the input as late, faded from one to the other
+// over 10 ms when the enabled port changes. The input is read before the
+// output is written, as the host may give both the same buffer.
+static void Mix(Plugin* self, const float* in, const float* wet, float* out, int count, float target)
+{
+    if (self->mix < 0)
+        self->mix = target;
+    for (int k = 0; k < count; k++) {
+        float dry = self->dry[self->dryPosition];
+        self->dry[self->dryPosition] = in[k];
+        self->dryPosition = self->dryPosition + 1 == self->dry.size() ? 0 : self->dryPosition + 1;
+        if (self->mix != target)
+            self->mix = target > self->mix ? std::min(target, self->mix + self->mixStep)
+                                           : std::max(target, self->mix - self->mixStep);
+        out[k] = self->mix == 1.0f ? wet[k] : self->mix == 0.0f ? dry : dry + self->mix * (wet[k] - dry);
+    }
+}
+
 static void Run(LV2_Handle instance, uint32_t frames)
 {
     Plugin* self = static_cast<Plugin*>(instance);
     if (self->latency)
-        *self->latency = AudioBlockSamples;
+        *self->latency = static_cast<float>(self->delayFrames);
     ReadControl(self);
     WriteNotify(self);
     TakeSettings(self);
     if (!self->in || !self->out)
         return;
-    int16_t samples[Stretch];
+    float target = !self->enabled || *self->enabled >= 0.5f ? 1.0f : 0.0f;
+    float wet[Stretch];
     for (uint32_t done = 0; done < frames;) {
         int count = static_cast<int>(frames - done < Stretch ? frames - done : Stretch);
-        for (int k = 0; k < count; k++)
-            samples[k] = ToSample(self->in[done + k]);
-        StreamProcess(&self->stream, samples, samples, count);
-        for (int k = 0; k < count; k++)
-            self->out[done + k] = samples[k] / 32768.0f;
+        RunChain(self, self->in + done, wet, count);
+        Mix(self, self->in + done, wet, self->out + done, count, target);
         done += count;
     }
 }
@@ -324,8 +446,8 @@ static LV2_Worker_Status Work(LV2_Handle instance, LV2_Worker_Respond_Function r
     const char* path = static_cast<const char*>(data) + sizeof kind;
     LoadedCarrier loaded = {nullptr, 0, nullptr};
     loaded.path = ReadCarrier(self, path, &loaded.samples, &loaded.length);
-    if (!loaded.path)
-        return LV2_WORKER_SUCCESS;
+    if (!loaded.path)  // refused: the audio thread announces the carrier still in force
+        return respond(handle, sizeof loaded, &loaded);
     if (respond(handle, sizeof loaded, &loaded) != LV2_WORKER_SUCCESS) {
         FreeCarrierBlock(loaded.samples);
         free(loaded.path);
@@ -336,7 +458,8 @@ static LV2_Worker_Status Work(LV2_Handle instance, LV2_Worker_Respond_Function r
 }
 
 // On the audio thread, between runs: the new carrier goes in from its first
-// sample, and the worker frees the file carrier it replaced.
+// sample, and the worker frees the file carrier it replaced. A refused file
+// changes nothing, but the host hears which carrier is in force.
 static LV2_Worker_Status WorkResponse(LV2_Handle instance, uint32_t size, const void* data)
 {
     Plugin* self = static_cast<Plugin*>(instance);
@@ -344,10 +467,12 @@ static LV2_Worker_Status WorkResponse(LV2_Handle instance, uint32_t size, const 
         return LV2_WORKER_ERR_UNKNOWN;
     LoadedCarrier loaded;
     memcpy(&loaded, data, sizeof loaded);
+    self->announce = true;
+    if (!loaded.samples)
+        return LV2_WORKER_SUCCESS;
     WorkFreeMessage old = {WorkFree, StreamSwapCarrier(&self->stream, loaded.samples, loaded.length),
                            self->carrierPath};
     self->carrierPath = loaded.path;
-    self->announce = true;
     if (old.samples == self->squareWave)
         old.samples = nullptr;
     if (old.samples || old.path)
@@ -381,7 +506,10 @@ static LV2_State_Status Save(LV2_Handle instance, LV2_State_Store_Function store
 }
 
 // Never runs at the same time as run(), so the carrier is attached here
-// directly; a state without a carrier brings back the square wave.
+// directly; a state without a carrier brings back the square wave. A file
+// that cannot be read now leaves the square wave playing, but its path is
+// kept for the next save: the file may come back (a project opened on
+// another machine, a disk not yet mounted).
 static LV2_State_Status Restore(LV2_Handle instance, LV2_State_Retrieve_Function retrieve,
                                 LV2_State_Handle handle, uint32_t, const LV2_Feature* const* features)
 {
@@ -407,10 +535,11 @@ static LV2_State_Status Restore(LV2_Handle instance, LV2_State_Retrieve_Function
     const int16_t* samples = nullptr;
     uint32_t length = 0;
     char* kept = ReadCarrier(self, path, &samples, &length);
-    if (kept)
-        AttachNow(self, samples, length, kept);
+    AttachNow(self, samples, length, kept);
+    if (!kept)
+        SetSavedPath(self, path);
     FreeMappedPath(freePath, absolute);
-    return kept ? LV2_STATE_SUCCESS : LV2_STATE_ERR_UNKNOWN;
+    return LV2_STATE_SUCCESS;
 }
 
 static void Cleanup(LV2_Handle instance)

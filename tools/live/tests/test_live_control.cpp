@@ -5,6 +5,7 @@
 #include "carrier.h"
 #include "live_chain.h"
 #include "live_control.h"
+#include "live_terminal.h"
 
 namespace {
 
@@ -76,6 +77,20 @@ TEST(LiveKeys, SwitchAndStepWithinTheSliders)
     settings.volume = 52;
     EXPECT_EQ(ControlKey('+', &settings), ControlUnchanged);
     EXPECT_EQ(ControlKey('q', &settings), ControlQuit);
+}
+
+// Home, F5 and the like came through as keys: the digits in their escape
+// sequences set the pitch factor. Each sequence here is followed by 'p'.
+TEST(LiveKeys, EscapeSequencesAreNoKeys)
+{
+    const char* typed = "\x1b[H" "p" "\x1b[15~" "p" "\x1b[1;3C" "p" "\x1bOQ" "p" "\x1b[[B" "p" "\x1b" "3" "p"
+                        "\x1b\x1b[2~" "p" "2";
+    KeyFilter filter{};
+    std::string keys;
+    for (const char* c = typed; *c; c++)
+        if (PlainKey(&filter, static_cast<unsigned char>(*c)))
+            keys += *c;
+    EXPECT_EQ(keys, "ppppppp2");
 }
 
 TEST(LiveMailbox, SettingsAreTakenOnceAndWhole)
