@@ -4,8 +4,8 @@
 # microphone" block for block as voxotrope-render makes it, for two
 # settings; SIGINT ends it with 0 and takes its source away; without a
 # server it says so and fails; a ramp recorded twice, with a pause between,
-# is heard whole each time (the referee heard_check.py, where it is found:
-# VOXOTROPE_HEARD_CHECK); on a terminal, and with a closed reader of its
+# is heard whole each time (the referee, bench/heard_check.py); on a
+# terminal, and with a closed reader of its
 # answers. Then at 48000 Hz, as desktops run: the graph as pw-dump shows it
 # (no media role, no active link from the microphone while nobody records,
 # the latency passed on), the delay a recorder measures, another source.
@@ -124,7 +124,7 @@ graph() {  # graph EXPECTED: the graph's facts as pw-dump shows them
 # source and nothing plays into the microphone, so the capture stops; the
 # second recording must not bring back what the chain held from before.
 # It ends while the capture runs.
-heard_check=${VOXOTROPE_HEARD_CHECK:-$top/../shared/heard_check.py}
+heard_check=$top/bench/heard_check.py
 python3 -c 'import sys, wave
 w = wave.open(sys.argv[1], "wb"); w.setnchannels(1); w.setsampwidth(2); w.setframerate(22050)
 w.writeframes(b"".join((n & 0xFFFF).to_bytes(2, "little") for n in range(22050 * 5)))' "$work/ramp.wav"
@@ -148,12 +148,8 @@ for take in 1 2; do
   kill $recorder $player
   wait $recorder $player 2>/dev/null
   sox "$work/take$take.wav" -t raw "$work/take$take.raw"
-  if [ -f "$heard_check" ]; then
-    check "recording $take of the ramp: $(python3 "$heard_check" "$work/take$take.raw" 2.5)" \
-      python3 "$heard_check" "$work/take$take.raw" 2.5
-  else
-    echo "skipped: recording $take of the ramp, no $heard_check"
-  fi
+  check "recording $take of the ramp: $(python3 "$heard_check" "$work/take$take.raw" 2.5)" \
+    python3 "$heard_check" "$work/take$take.raw" 2.5
 done
 
 # At 48000 Hz, beside a source with a latency of its own: PipeWire's tunnel
