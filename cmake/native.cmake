@@ -2,6 +2,7 @@
 # benchmarks.
 option(VOXOTROPE_INSTALLED_ONLY "Native build of only what scripts/run.sh --install installs" OFF)
 if(VOXOTROPE_INSTALLED_ONLY)
+  add_subdirectory(tools/settings)
   add_subdirectory(tools/live)
   add_subdirectory(tools/lv2)
   return()
@@ -16,6 +17,7 @@ add_test(NAME native COMMAND voxotrope-native-tests)
 
 add_subdirectory(effects/tests)
 add_subdirectory(effects/fuzz)
+add_subdirectory(tools/settings)
 add_subdirectory(tools/render)
 add_subdirectory(tools/live)
 add_subdirectory(tools/lv2)

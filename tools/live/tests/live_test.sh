@@ -13,6 +13,8 @@ for tool in pipewire pipewire-pulse wireplumber dbus-daemon pactl pw-play pw-rec
 done
 [ -f "$speech" ] || { echo "no speech samples: skipped"; exit 77; }
 work=$(mktemp -d /tmp/voxotrope-live-test.XXXXXX)
+# Voices and saved settings of the test's own, never the user's.
+export XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
 . "$top/scripts/sandbox.sh"
 pids=()
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; sandbox_sound_stop; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
