@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The plugin bundle as hosts see it: valid against the LV2 schemas, listed by
 # lilv, and rendering speech exactly as voxotrope-render does, one block
-# (4000 samples) later. Exit 77 (skipped) only where a tool is missing.
+# (4000 samples) later, with controls set by hand and by each factory
+# preset. Exit 77 (skipped) only where a tool is missing.
 #
 #   test_lv2.sh BUNDLE RENDERER SPEECH.wav
 set -uo pipefail
@@ -13,6 +14,8 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export LV2_PATH=$(dirname "$bundle")
+# The factory voices only, never a user's file of the same name.
+export XDG_CONFIG_HOME=$work/config
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 
@@ -51,6 +54,24 @@ compare all-seven "-c pitch 1 -c volume 1 -c triangle 1 -c am 1 -c reverse 1 -c 
   "--fx pitch,volume,triangle,am,reverse,crazy,deeper --volume 52"
 compare pitch3-am-crazy "-c pitch 1 -c volume 1 -c am 1 -c crazy 1 -c pitch_factor 3 -c volume_eighths 20" \
   "--fx pitch,volume,am,crazy --pitch 3 --volume 20"
+
+# Every factory voice is a preset that hosts list, and sounds as the voice:
+# the presets' port values as the triples a host reads.
+sordi -i turtle -o ntriples "$bundle/presets.ttl" "file://$bundle/" | awk '
+  /lv2core#port> / { owner[$3] = $1 }
+  /lv2core#symbol> / { gsub(/"/, "", $3); symbol[$1] = $3 }
+  /presets#value> / { sub(/\^\^.*/, "", $3); gsub(/"/, "", $3); value[$1] = $3 }
+  END {
+    for (b in owner) { name = owner[b]; sub(/.*:/, "", name); sub(/>$/, "", name); controls[name] = controls[name] " -c " symbol[b] " " value[b] }
+    for (name in controls) print name controls[name]
+  }' >"$work/presets"
+sed -n '/Presets:/,/^$/p' "$work/info" >"$work/listed"
+for voice in $("$renderer" --voices | awk '{ print $1 }'); do
+  grep -qw "$voice" "$work/listed" || fail "preset $voice: lv2info does not list it"
+  controls=$(awk -v n="$voice" '$1 == n { $1 = ""; print }' "$work/presets")
+  [ -n "$controls" ] || { fail "preset $voice: not in presets.ttl"; continue; }
+  compare "preset $voice" "$controls" "--voice $voice"
+done
 
 [ $failed -eq 0 ] && echo "PASS"
 exit $failed
