@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include "live_chain.h"
+#include "live_monitor.h"
 
 constexpr int ScratchSamples = 8192;
 constexpr const char* SourceName = "voxotrope_live";
@@ -19,6 +20,7 @@ struct LiveAudio {
     pw_metadata* defaults;
     pw_stream* capture;
     pw_stream* source;
+    LiveMonitor* monitor;  // null: no monitor stream could be made
     spa_hook coreListener, registryListener, defaultsListener, captureListener, sourceListener;
     int checkSequence;
     int checksLeft;
@@ -72,8 +74,10 @@ static void Process(void* data)
         const int16_t* from = samples ? samples + done : audio->silence;
         if (done + step <= room) {
             StreamProcess(&audio->stream, from, played + done, (int)step);
+            HearLiveMonitor(audio->monitor, played + done, step);
         } else {
             StreamProcess(&audio->stream, from, audio->scratch, (int)step);
+            HearLiveMonitor(audio->monitor, audio->scratch, step);
             if (played)
                 audio->shortfall.fetch_add(step, std::memory_order_relaxed);
         }
@@ -89,6 +93,7 @@ static void Process(void* data)
         pw_stream_queue_buffer(audio->source, out);
     }
     pw_stream_trigger_process(audio->source);
+    PlayLiveMonitor(audio->monitor);
 }
 
 // The chain's block on top of what the microphone reports,
@@ -242,7 +247,7 @@ static pw_stream* NewStream(LiveAudio* audio, const char* name, pw_properties* p
     return stream;
 }
 
-LiveAudio* OpenLiveAudio(pw_main_loop* loop, LiveMailbox* mailbox, std::string* error)
+LiveAudio* OpenLiveAudio(pw_main_loop* loop, LiveMailbox* mailbox, bool monitor, std::string* error)
 {
     LiveAudio* audio = new LiveAudio();
     audio->loop = loop;
@@ -281,6 +286,9 @@ LiveAudio* OpenLiveAudio(pw_main_loop* loop, LiveMailbox* mailbox, std::string* 
         CloseLiveAudio(audio);
         return nullptr;
     }
+    char group[64];
+    snprintf(group, sizeof group, "voxotrope-live-%d", (int)getpid());
+    audio->monitor = OpenLiveMonitor(audio->core, group, LiveRate, monitor);
     ReportLatency(audio, nullptr);
     audio->checksLeft = 2;
     audio->checkSequence = pw_core_sync(audio->core, PW_ID_CORE, 0);
@@ -307,12 +315,20 @@ uint64_t LiveAudioShortfall(const LiveAudio* audio)
     return audio->shortfall.load(std::memory_order_relaxed);
 }
 
+void SwitchLiveAudioMonitor(LiveAudio* audio, bool on)
+{
+    if (audio->monitor)
+        SwitchLiveMonitor(audio->monitor, on);
+}
+
 void CloseLiveAudio(LiveAudio* audio)
 {
     if (audio->capture)
         pw_stream_destroy(audio->capture);
     if (audio->source)
         pw_stream_destroy(audio->source);
+    if (audio->monitor)
+        CloseLiveMonitor(audio->monitor);  // after the streams that fill it
     if (audio->defaults)
         pw_proxy_destroy(reinterpret_cast<pw_proxy*>(audio->defaults));
     if (audio->registry)

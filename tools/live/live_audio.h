@@ -13,9 +13,12 @@ constexpr int LiveRate = 22050;
 
 enum LiveEnd { LiveRunning, LiveStopped, LiveNoMicrophone, LiveServerGone, LiveStreamFailed };
 
-// Connects to the server and offers the source; null with *error on failure.
+// Connects to the server and offers the source, and the monitor on the
+// default output (playing if `monitor`); null with *error on failure.
 // The loop is quit when the audio ends (see LiveAudioEnd).
-LiveAudio* OpenLiveAudio(pw_main_loop* loop, LiveMailbox* mailbox, std::string* error);
+LiveAudio* OpenLiveAudio(pw_main_loop* loop, LiveMailbox* mailbox, bool monitor, std::string* error);
+// The changed voice on the default output as well, or no longer.
+void SwitchLiveAudioMonitor(LiveAudio* audio, bool on);
 LiveEnd LiveAudioEnd(const LiveAudio* audio);
 // What the server said when a stream failed (LiveStreamFailed).
 const char* LiveAudioFailure(const LiveAudio* audio);

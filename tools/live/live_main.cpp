@@ -121,6 +121,8 @@ static void Apply(LiveApp* app, CommandResult* result)
         PostCarrier(&app->mailbox, result->carrierSamples, result->carrierLength);
     if (result->settingsChanged)
         PostSettings(&app->mailbox, app->session.settings);
+    if (result->monitorChanged && app->audio)
+        SwitchLiveAudioMonitor(app->audio, app->session.monitor);
     if (result->saveNeeded)
         SaveSession(app);
     if (result->quit)
@@ -355,7 +357,7 @@ int main(int argc, char** argv)
             fprintf(stderr, "voxotrope-live: --send cannot reach this instance: %s\n", error.c_str());
         if (ChainOptionsGiven(options))
             SaveSession(&app);
-        app.audio = OpenLiveAudio(app.loop, &app.mailbox, &error);
+        app.audio = OpenLiveAudio(app.loop, &app.mailbox, app.session.monitor, &error);
     }
     if (claim == ClaimRunning) {
     } else if (!app.audio) {
