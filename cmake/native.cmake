@@ -1,7 +1,9 @@
 # Native Linux build: the portable core with its tests, the tools and the
 # benchmarks.
-option(VOXOTROPE_INSTALLED_ONLY "Native build of only what scripts/run.sh --install installs" OFF)
+option(VOXOTROPE_INSTALLED_ONLY "Native build of only what is installed (run.sh --install, package.sh)" OFF)
 if(VOXOTROPE_INSTALLED_ONLY)
+  add_subdirectory(tools/settings)
+  add_subdirectory(tools/render)
   add_subdirectory(tools/live)
   add_subdirectory(tools/lv2)
   return()
@@ -16,6 +18,7 @@ add_test(NAME native COMMAND voxotrope-native-tests)
 
 add_subdirectory(effects/tests)
 add_subdirectory(effects/fuzz)
+add_subdirectory(tools/settings)
 add_subdirectory(tools/render)
 add_subdirectory(tools/live)
 add_subdirectory(tools/lv2)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing for building, running or
-# testing. Usage: deps.sh run|demo|install|page|test
+# testing. Usage: deps.sh run|demo|install|package|page|test
 # Nothing is ever removed: apt runs with --no-remove, and a package that an
 # installed one conflicts with is not asked for. Where PulseAudio cannot be
 # installed (a desktop on PipeWire), the program uses the desktop's server
@@ -10,10 +10,13 @@ set -euo pipefail
 run_packages=(cmake ninja-build g++ mingw-w64 wine wine64 xvfb pulseaudio pulseaudio-utils)
 test_packages=("${run_packages[@]}" googletest libgtest-dev libbenchmark-dev libsndfile1-dev libsoxr-dev
                pkg-config python3 clang libclang-rt-14-dev xdotool imagemagick espeak-ng sox procps psmisc
-               pipewire pipewire-pulse wireplumber dbus python3-numpy lv2-dev lilv-utils sordi libpipewire-0.3-dev)
+               pipewire pipewire-pulse wireplumber dbus python3-numpy lv2-dev lilv-utils sordi libpipewire-0.3-dev
+               icoutils dpkg-dev lintian systemd mmdebstrap)
 
 demo_packages=("${run_packages[@]}" xdotool imagemagick espeak-ng sox)
-install_packages=("${run_packages[@]}" icoutils pkg-config lv2-dev libpipewire-0.3-dev)
+install_packages=("${run_packages[@]}" icoutils pkg-config lv2-dev libpipewire-0.3-dev libsndfile1-dev libsoxr-dev)
+# scripts/package.sh: the build, the package tools and lintian.
+package_packages=("${install_packages[@]}" dpkg-dev lintian)
 # For tools/demo-page-shot.sh only: the demo's page seen in a browser.
 page_packages=(chromium imagemagick)
 # What the sandboxes run on instead of a package that cannot be installed.
@@ -23,6 +26,7 @@ case "${1:-test}" in
   run) wanted=("${run_packages[@]}") ;;
   demo) wanted=("${demo_packages[@]}") ;;
   install) wanted=("${install_packages[@]}") ;;
+  package) wanted=("${package_packages[@]}") ;;
   page) wanted=("${page_packages[@]}") ;;
   *) wanted=("${test_packages[@]}") ;;
 esac

@@ -11,6 +11,8 @@
 # PREFIX/share/icons/hicolor/NxN/apps/voxotrope.png, one per size in the icon
 # ~/.lv2/voxotrope.lv2                          the LV2 plugin, if given; hosts
 #                                               look for the user's plugins there
+# ~/.local/share/systemd/user/voxotrope-live.service   with voxotrope-live: the
+#                                               unit that its --enable switches on
 #
 # Called by `scripts/run.sh --install` and `--uninstall`.
 set -euo pipefail
@@ -30,6 +32,8 @@ live=$prefix/bin/voxotrope-live
 live_marker="Voxotrope microphone"  # in the native program, and not in others of its name
 lv2_bundle=$HOME/.lv2/voxotrope.lv2
 lv2_uri="<urn:voxotrope:lv2>"  # what our bundle's manifest describes
+unit=${XDG_DATA_HOME:-$HOME/.local/share}/systemd/user/voxotrope-live.service
+unit_marker="voxotrope-live --enable"  # in our unit's first comment
 
 # A bundle of that name that is not ours is neither replaced nor removed.
 foreign_bundle() {
@@ -116,7 +120,16 @@ case $action in
     text=${text//@LAUNCHER@/"$exec_line"}
     printf '%s\n' "${text//@ICON@/"$(icon_reference "$icon")"}" >"$work/entry"
     install -m 0644 "$work/entry" "$entry"
-    [ -z "$live_program" ] || install -m 0755 "$live_program" "$live"
+    if [ -n "$live_program" ]; then
+      install -m 0755 "$live_program" "$live"
+      if [ -e "$unit" ] && ! grep -qF "$unit_marker" "$unit"; then
+        echo "install: $unit is not Voxotrope's; left alone" >&2
+      else
+        text=$(<"$top/tools/live/voxotrope-live.service.in")
+        mkdir -p "$(dirname "$unit")"
+        printf '%s\n' "${text//@BINDIR@\/voxotrope-live/"\"${live//\"/\\\"}\""}" >"$unit"
+      fi
+    fi
     if [ -n "$bundle" ]; then
       rm -rf "$lv2_bundle"
       mkdir -p "$lv2_bundle"
@@ -129,6 +142,7 @@ case $action in
     echo "  $entry"
     echo "  $icon"
     [ -z "$live_program" ] || echo "  $live"
+    [ -z "$live_program" ] || echo "  $unit (voxotrope-live --enable starts it at every login)"
     [ -z "$bundle" ] || echo "  $lv2_bundle (the LV2 plugin)"
     case ":$PATH:" in
       *":$prefix/bin:"*) ;;
@@ -147,6 +161,7 @@ case $action in
       else echo "install: $live is not Voxotrope's; left alone" >&2
       fi
     fi
+    if [ -e "$unit" ] && grep -qF "$unit_marker" "$unit" && grep -qF "$live" "$unit"; then rm -f "$unit"; fi
     if foreign_bundle; then echo "install: $lv2_bundle is not the Voxotrope plugin; left alone" >&2
     else rm -rf "$lv2_bundle"
     fi

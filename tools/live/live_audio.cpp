@@ -10,6 +10,7 @@
 #include <map>
 #include <utility>
 #include "live_chain.h"
+#include "live_monitor.h"
 
 constexpr int ScratchSamples = 8192;
 constexpr const char* SourceName = "voxotrope_live";
@@ -26,6 +27,7 @@ struct LiveAudio {
     pw_stream* capture;
     pw_stream* source;
     spa_latency_info upstream;  // the microphone's, as last handed to the capture
+    LiveMonitor* monitor;       // null: no monitor stream could be made
     spa_hook coreListener, registryListener, defaultsListener, captureListener, sourceListener;
     int checkSequence;
     int checksLeft;
@@ -92,8 +94,10 @@ static void SourceProcess(void* data)
         const int16_t* from = samples ? samples + done : audio->silence;
         if (done + step <= room) {
             StreamProcess(&audio->stream, from, played + done, (int)step);
+            HearLiveMonitor(audio->monitor, played + done, step);
         } else {
             StreamProcess(&audio->stream, from, audio->scratch, (int)step);
+            HearLiveMonitor(audio->monitor, audio->scratch, step);
             if (played)
                 audio->shortfall.fetch_add(step, std::memory_order_relaxed);
         }
@@ -108,6 +112,7 @@ static void SourceProcess(void* data)
         }
         pw_stream_queue_buffer(audio->source, out);
     }
+    PlayLiveMonitor(audio->monitor);
 }
 
 // A latency PipeWire handed one stream goes on to the other in the same
@@ -345,7 +350,8 @@ static pw_stream* NewStream(LiveAudio* audio, const char* name, pw_properties* p
     return stream;
 }
 
-LiveAudio* OpenLiveAudio(pw_main_loop* loop, LiveMailbox* mailbox, const char* source, std::string* error)
+LiveAudio* OpenLiveAudio(pw_main_loop* loop, LiveMailbox* mailbox, const char* source, bool monitor,
+                         std::string* error)
 {
     LiveAudio* audio = new LiveAudio();
     audio->loop = loop;
@@ -393,6 +399,9 @@ LiveAudio* OpenLiveAudio(pw_main_loop* loop, LiveMailbox* mailbox, const char* s
         CloseLiveAudio(audio);
         return nullptr;
     }
+    char group[64];
+    snprintf(group, sizeof group, "voxotrope-live-%d", (int)getpid());
+    audio->monitor = OpenLiveMonitor(audio->core, group, LiveRate, monitor);
     // One block until the microphone's and the recorders' latencies come.
     audio->upstream = SPA_LATENCY_INFO(SPA_DIRECTION_OUTPUT);
     PassLatency(audio->source, audio->upstream);
@@ -441,6 +450,12 @@ uint64_t LiveAudioShortfall(const LiveAudio* audio)
     return audio->shortfall.load(std::memory_order_relaxed);
 }
 
+void SwitchLiveAudioMonitor(LiveAudio* audio, bool on)
+{
+    if (audio->monitor)
+        SwitchLiveMonitor(audio->monitor, on);
+}
+
 void CloseLiveAudio(LiveAudio* audio)
 {
     // Both stopped before either goes, as the capture triggers the source.
@@ -451,6 +466,8 @@ void CloseLiveAudio(LiveAudio* audio)
         pw_stream_destroy(std::exchange(audio->capture, nullptr));
     if (audio->source)
         pw_stream_destroy(std::exchange(audio->source, nullptr));
+    if (audio->monitor)
+        CloseLiveMonitor(std::exchange(audio->monitor, nullptr));  // after the streams that fill it
     if (audio->defaults)
         pw_proxy_destroy(reinterpret_cast<pw_proxy*>(audio->defaults));
     if (audio->registry)

@@ -14,11 +14,14 @@ constexpr int LiveRate = 22050;
 
 enum LiveEnd { LiveRunning, LiveStopped, LiveNoMicrophone, LiveServerGone, LiveStreamFailed };
 
-// Connects to the server and offers the source; records the source whose
-// node name is `source`, or the default microphone when it is null. Null
-// with *error on failure. The loop is quit when the audio ends (see
-// LiveAudioEnd).
-LiveAudio* OpenLiveAudio(pw_main_loop* loop, LiveMailbox* mailbox, const char* source, std::string* error);
+// Connects to the server and offers the source, and the monitor on the
+// default output (playing if `monitor`); records the source whose node name
+// is `source`, or the default microphone when it is null. Null with *error
+// on failure. The loop is quit when the audio ends (see LiveAudioEnd).
+LiveAudio* OpenLiveAudio(pw_main_loop* loop, LiveMailbox* mailbox, const char* source, bool monitor,
+                         std::string* error);
+// The changed voice on the default output as well, or no longer.
+void SwitchLiveAudioMonitor(LiveAudio* audio, bool on);
 LiveEnd LiveAudioEnd(const LiveAudio* audio);
 // What is missing (LiveNoMicrophone), or which stream failed and the
 // server's own words (LiveStreamFailed).

@@ -3,13 +3,10 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include "chain_settings.h"
 #include "chain_stream.h"
 
-struct LiveSettings {
-    int effects[EffectCount];  // non-zero: on
-    int32_t pitch;             // pitch factor, 1 to 3
-    int32_t volume;            // volume in eighths, 8 to 52
-};
+using LiveSettings = ChainSettings;
 
 // A carrier on its way to the audio thread, and back to be freed.
 struct CarrierParcel {

@@ -1,7 +1,7 @@
 #include "live_control.h"
 #include <cstring>
 #include <sstream>
-#include "render_options.h"
+#include "chain_options.h"
 
 const char KeyHelp[] =
     "keys: p v t a r c d switch pitch, volume, triangle, am, reverse, crazy, deeper;\n"
@@ -45,7 +45,7 @@ ControlOutcome ControlKey(int key, LiveSettings* settings)
 
 // The value goes through the command line's own parser, so that a command
 // takes and refuses exactly what the option does.
-static bool ParseAsOption(const char* option, const std::string& value, RenderOptions* options, std::string* error)
+static bool ParseAsOption(const char* option, const std::string& value, ChainOptions* options, std::string* error)
 {
     std::string program = "voxotrope-live", name = option, copy = value;
     char* argv[] = {program.data(), name.data(), copy.data(), nullptr};
@@ -62,7 +62,7 @@ ControlOutcome ControlLine(const std::string& line, LiveSettings* settings, std:
         *error = "one value per command: '" + line + "'";
         return ControlError;
     }
-    RenderOptions options;
+    ChainOptions options;
     if (command.empty() || command == "status")
         return ControlUnchanged;
     if (command == "quit")
@@ -95,25 +95,8 @@ ControlOutcome ControlLine(const std::string& line, LiveSettings* settings, std:
     if (command == "carrier")  // with a file, the caller reads it before it gets here
         *error = "carrier needs a file";
     else
-        *error = "unknown command '" + command + "' (fx, on, off, pitch, volume, carrier, source, status, quit)";
+        *error = "unknown command '" + command +
+                 "' (fx, on, off, toggle, pitch, volume, carrier, voice, voices, next, previous, bypass, monitor, "
+                 "source, status, quit)";
     return ControlError;
-}
-
-std::string DescribeSettings(const LiveSettings& settings)
-{
-    std::string line = "fx ";
-    size_t listed = line.size();
-    for (int fx = 0; fx < EffectCount; fx++)
-        if (settings.effects[fx]) {
-            if (line.size() > listed)
-                line += ',';
-            line += EffectNames[fx];
-        }
-    if (line.size() == listed)
-        line += "none";
-    line += "  pitch ";
-    line += std::to_string(settings.pitch);
-    line += "  volume ";
-    line += std::to_string(settings.volume);
-    return line;
 }

@@ -10,7 +10,5 @@ enum ControlOutcome { ControlChanged, ControlUnchanged, ControlQuit, ControlErro
 ControlOutcome ControlKey(int key, LiveSettings* settings);
 // One command line; on ControlError *error says what is wrong in one line.
 ControlOutcome ControlLine(const std::string& line, LiveSettings* settings, std::string* error);
-// What is on, for the status line and the replies to commands.
-std::string DescribeSettings(const LiveSettings& settings);
 
 extern const char KeyHelp[];

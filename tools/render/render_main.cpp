@@ -11,6 +11,7 @@
 #include "render_input.h"
 #include "render_options.h"
 #include "render_output.h"
+#include "voice_library.h"
 
 // Blocks read, processed and written at a time: large reads and writes, and
 // still little memory for an hour of sound.
@@ -25,28 +26,29 @@ static int Refuse(const std::string& line)
 
 // The program's state when the panels of the chosen effects are open: flags,
 // slider values, and the AM panel's carrier.
-static bool SetUpChain(const RenderOptions& options, std::string* error)
+static bool SetUpChain(const ChainOptions& options, std::string* error)
 {
+    Voice voice = OptionsVoice(options);
+    if (options.voice && !LoadVoice(options.voice, &voice, error))
+        return false;
     ResetChainState();
     for (int fx = 0; fx < EffectCount; fx++)
-        EffectFlags[fx] = options.effects[fx];
-    if (options.pitchGiven)
-        ParameterTable.value[SliderPitch] = options.pitch;
-    if (options.volumeGiven)
-        ParameterTable.value[SliderVolume] = options.volume;
-    if (!options.effects[FxAM])
+        EffectFlags[fx] = voice.settings.effects[fx];
+    ParameterTable.value[SliderPitch] = voice.settings.pitch;
+    ParameterTable.value[SliderVolume] = voice.settings.volume;
+    if (!EffectFlags[FxAM])
         return true;
-    if (!options.carrier) {
+    if (voice.carrier.empty()) {
         if (CreateDefaultCarrier())
             return true;
         *error = CarrierMessage(CarrierNoMemory);
         return false;
     }
-    CarrierVerdict verdict = ReadCarrierFile(options.carrier, &CarrierWave.samples, &CarrierWave.length);
+    CarrierVerdict verdict = ReadCarrierFile(voice.carrier.c_str(), &CarrierWave.samples, &CarrierWave.length);
     CarrierWave.readPosition = CarrierWave.samples;
     if (verdict == CarrierAccepted)
         return true;
-    *error = std::string(options.carrier) + ": " + CarrierMessage(verdict);
+    *error = CarrierRefusal(voice, CarrierMessage(verdict));
     return false;
 }
 
@@ -91,12 +93,15 @@ int main(int argc, char** argv)
     case ParseVersion:
         printf("voxotrope-render %s\n", VOXOTROPE_VERSION);
         return 0;
+    case ParseListVoices:
+        fputs(VoiceListing().c_str(), stdout);
+        return 0;
     case ParseError:
         return Refuse(error);
     case ParseRun:
         break;
     }
-    if (!SetUpChain(options, &error))
+    if (!SetUpChain(options.chain, &error))
         return Refuse(error);
 
     RenderInput input;

@@ -33,6 +33,8 @@ chmod +x "$live"
 check "install succeeds" test $? -eq 0
 check "plugin bundle copied into ~/.lv2" diff -r "$bundle" "$HOME/.lv2/voxotrope.lv2"
 check "voxotrope-live installed beside the launcher" cmp -s "$live" "$prefix/bin/voxotrope-live"
+unit=$XDG_DATA_HOME/systemd/user/voxotrope-live.service
+check "its user unit runs it, quoted for the blank" grep -qxF "ExecStart=\"$prefix/bin/voxotrope-live\"" "$unit"
 
 launcher=$prefix/bin/voxotrope
 entry=$prefix/share/applications/voxotrope.desktop
@@ -91,6 +93,7 @@ check "uninstall removes every installed file" \
   test -z "$(find "$prefix" -type f)"
 check "uninstall keeps the Wine prefix" test -f "$wineprefix/system.reg"
 check "uninstall removes the plugin bundle" test ! -e "$HOME/.lv2/voxotrope.lv2"
+check "uninstall removes its user unit" test ! -e "$unit"
 
 # Someone else's command of the same name is neither replaced nor removed.
 mkdir -p "$work/other/bin"

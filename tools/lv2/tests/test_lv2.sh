@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The plugin bundle as hosts see it: valid against the LV2 schemas, listed by
 # lilv, rendering speech at 22050 Hz exactly as voxotrope-render does, one
-# block (4000 samples) later; at 44100 and 48000 Hz as the renderer does at
-# 22050 Hz with its output converted to the host's rate, exactly as late as
-# the latency port says. Exit 77 (skipped) only where a tool is missing.
+# block (4000 samples) later, with controls set by hand and by each factory
+# preset; at 44100 and 48000 Hz as the renderer does at 22050 Hz with its
+# output converted to the host's rate, exactly as late as the latency port
+# says. Exit 77 (skipped) only where a tool is missing.
 #
 #   test_lv2.sh BUNDLE RENDERER SPEECH.wav
 set -uo pipefail
@@ -15,6 +16,8 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export LV2_PATH=$(dirname "$bundle")
+# The factory voices only, never a user's file of the same name.
+export XDG_CONFIG_HOME=$work/config
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 
@@ -69,6 +72,24 @@ for rate in 44100 48000; do
     # A tolerance of -20 dB; measured: -40.5 passing through, -26.8 with the effects.
     awk -v level="$level" 'BEGIN { exit !(level <= -20) }' || fail "$rate Hz $name: $level dB from the renderer's"
   done
+done
+
+# Every factory voice is a preset that hosts list, and sounds as the voice:
+# the presets' port values as the triples a host reads.
+sordi -i turtle -o ntriples "$bundle/presets.ttl" "file://$bundle/" | awk '
+  /lv2core#port> / { owner[$3] = $1 }
+  /lv2core#symbol> / { gsub(/"/, "", $3); symbol[$1] = $3 }
+  /presets#value> / { sub(/\^\^.*/, "", $3); gsub(/"/, "", $3); value[$1] = $3 }
+  END {
+    for (b in owner) { name = owner[b]; sub(/.*:/, "", name); sub(/>$/, "", name); controls[name] = controls[name] " -c " symbol[b] " " value[b] }
+    for (name in controls) print name controls[name]
+  }' >"$work/presets"
+sed -n '/Presets:/,/^$/p' "$work/info" >"$work/listed"
+for voice in $("$renderer" --voices | awk '{ print $1 }'); do
+  grep -qw "$voice" "$work/listed" || fail "preset $voice: lv2info does not list it"
+  controls=$(awk -v n="$voice" '$1 == n { $1 = ""; print }' "$work/presets")
+  [ -n "$controls" ] || { fail "preset $voice: not in presets.ttl"; continue; }
+  compare "preset $voice" "$controls" "--voice $voice"
 done
 
 [ $failed -eq 0 ] && echo "PASS"

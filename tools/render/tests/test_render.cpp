@@ -98,10 +98,15 @@ struct RenderTest : ::testing::Test {
         std::string pattern = (fs::temp_directory_path() / "render-test.XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         folder = pattern;
+        // The renderer finds the test's voices, never the user's.
+        // (Named as the captured streams, which Listing leaves out.)
+        setenv("XDG_CONFIG_HOME", (folder / "..config").c_str(), 1);
+        fs::create_directories(folder / "..config/voxotrope/voices");
+        std::ofstream(folder / "..config/voxotrope/voices/broken.voice") << "fx am\nloud yes\n";
     }
     void TearDown() override { fs::remove_all(folder); }
 
-    fs::path At(const char* name) const { return folder / name; }
+    fs::path At(const std::string& name) const { return folder / name; }
 
     pid_t Spawn(const std::vector<std::string>& args)
     {
@@ -409,6 +414,9 @@ INSTANTIATE_TEST_SUITE_P(Refusals, RenderRefusal, ::testing::Values(
     Refusal{"PitchWithoutEffect", {"--pitch", "3", "IN", "OUT"}, "--pitch needs pitch in --fx"},
     Refusal{"VolumeWithoutEffect", {"--fx", "pitch", "--volume", "20", "IN", "OUT"}, "--volume needs volume"},
     Refusal{"CarrierWithoutAM", {"--carrier", "IN", "IN", "OUT"}, "--carrier needs am in --fx"},
+    Refusal{"VoiceAndEffects", {"--voice", "robot", "--fx", "am", "IN", "OUT"}, "--voice takes the place of --fx"},
+    Refusal{"VoiceUnknown", {"--voice", "nobody", "IN", "OUT"}, "no voice 'nobody'"},
+    Refusal{"VoiceMalformed", {"--voice", "broken", "IN", "OUT"}, "voices/broken.voice:2: unknown setting 'loud'"},
     Refusal{"OutMissing", {"IN"}, "missing OUT"},
     Refusal{"ThirdOperand", {"IN", "OUT", "@more.wav"}, "unexpected argument"},
     Refusal{"InputMissing", {"@absent.wav", "OUT"}, "cannot read"},
@@ -485,6 +493,28 @@ TEST_F(RenderTest, CarrierFileLoopsAcrossBlocks)
     ASSERT_EQ(out.size(), 2u * N);
     for (size_t k = 0; k < out.size(); k++)
         ASSERT_EQ(out[k], 32 * static_cast<int>(k % 3 + 1)) << k;
+}
+
+// A voice renders as its settings given as options; the user's file of a
+// factory voice's name is the one used, and its carrier is found beside it.
+TEST_F(RenderTest, VoiceIsItsSettings)
+{
+    WriteSound(At("in.wav"), Concatenate(RandomBlocks(5, 3), 3 * N), 1, 22050);
+    std::vector<uint8_t> carrier = CanonicalWave(std::vector<int16_t>(300, 9000));
+    std::ofstream(At("..config/voxotrope/voices/buzz.wav"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(carrier.data()), static_cast<long>(carrier.size()));
+    std::ofstream(At("..config/voxotrope/voices/robot.voice")) << "# mine\nfx volume,am\nvolume 20\ncarrier buzz.wav\n";
+    ASSERT_EQ(Render({"--voice", "robot", At("in.wav"), At("voice.wav")}).status, 0);
+    ASSERT_EQ(Render({"--fx", "am,volume", "--volume", "20", "--carrier", At("..config/voxotrope/voices/buzz.wav"),
+                      At("in.wav"), At("options.wav")})
+                  .status,
+              0);
+    EXPECT_EQ(ReadSound(At("voice.wav")).samples, ReadSound(At("options.wav")).samples);
+
+    fs::remove(At("..config/voxotrope/voices/buzz.wav"));
+    Outcome refused = Render({"--voice", "robot", At("in.wav"), At("voice.wav")});
+    EXPECT_EQ(refused.error, "voxotrope-render: " + At("..config/voxotrope/voices/robot.voice").string() + ":4: carrier " +
+                                 At("..config/voxotrope/voices/buzz.wav").string() + ": Cannot open file !\n");
 }
 
 }  // namespace
