@@ -125,6 +125,9 @@ send "voice fuzz" "fx crazy  pitch 2  volume 8  voice fuzz  monitor off"
 answer=$("$live" --send "voice broken" 2>&1)
 check "a malformed voice: one line that names file and line ($answer)" \
   test "$(wc -l <<<"$answer")" -eq 1 -a -n "$(grep -F "broken.voice:2: volume: '99'" <<<"$answer")"
+answer=$("$live" --send "source nosuch" 2>&1)
+check "a source that is not there, sent: refused in one line ($answer)" \
+  test $? -eq 2 -a "$(wc -l <<<"$answer")" -eq 1 -a -n "$(grep -F "nosuch" <<<"$answer")"
 before=$("$live" --send status)
 check "the voice in force stays" test "$before" = "fx crazy  pitch 2  volume 8  voice fuzz  monitor off"
 kill $recorder $player
