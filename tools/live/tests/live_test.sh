@@ -13,26 +13,7 @@
 set -uo pipefail
 live=$1 render=$2 speech=$3
 top=$(cd "$(dirname "$0")/../../.." && pwd)
-for tool in pipewire pipewire-pulse wireplumber dbus-daemon pactl pw-play pw-record sox; do
-  command -v "$tool" >/dev/null || { echo "no $tool: skipped"; exit 77; }
-done
-[ -f "$speech" ] || { echo "no speech samples: skipped"; exit 77; }
-work=$(mktemp -d /tmp/voxotrope-live-test.XXXXXX)
-# Voices and saved settings of the test's own, never the user's.
-export XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
-. "$top/scripts/sandbox.sh"
-pids=()
-trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; sandbox_sound_stop; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
-failures=0
-check() {  # check TEXT COMMAND...
-  local text=$1
-  shift
-  if "$@"; then echo "ok: $text"; else echo "FAIL: $text"; failures=$((failures + 1)); fi
-}
-# The recorder at real-time priority where that is allowed, so that a busy
-# machine does not drop what it should compare.
-rt=()
-chrt -f 10 true 2>/dev/null && rt=(chrt -f 10)
+. "$top/tools/live/tests/live_common.sh" live-test
 
 mkdir -p "$work/none"
 XDG_RUNTIME_DIR=$work/none "$live" 2>"$work/none.err" </dev/null
@@ -53,12 +34,6 @@ w = wave.open(sys.argv[1], "wb"); w.setnchannels(1); w.setsampwidth(2); w.setfra
 w.writeframes(b"".join(round(20000 * math.sin(math.pi * n / 50)).to_bytes(2, "little", signed=True) for n in range(401)))' \
   "$work/carrier.wav"
 
-source_listed() { pactl list short sources | grep -q voxotrope_live; }
-wait_for() {  # wait_for COMMAND...: up to 5 s
-  local i
-  for i in $(seq 50); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
 
 # One run of a setting: the program, a recorder on its source and one on the
 # microphone, the speech played in; then the comparison (live_compare.py).

@@ -16,29 +16,7 @@
 set -uo pipefail
 live=$(realpath "$1") render=$2 speech=$3
 top=$(cd "$(dirname "$0")/../../.." && pwd)
-for tool in pipewire pipewire-pulse wireplumber dbus-daemon pactl pw-play pw-record sox systemd-analyze; do
-  command -v "$tool" >/dev/null || { echo "no $tool: skipped"; exit 77; }
-done
-[ -f "$speech" ] || { echo "no speech samples: skipped"; exit 77; }
-work=$(mktemp -d /tmp/voxotrope-voices-test.XXXXXX)
-export XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
-. "$top/scripts/sandbox.sh"
-pids=()
-trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; sandbox_sound_stop; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
-failures=0
-check() {  # check TEXT COMMAND...
-  local text=$1
-  shift
-  if "$@"; then echo "ok: $text"; else echo "FAIL: $text"; failures=$((failures + 1)); fi
-}
-rt=()
-chrt -f 10 true 2>/dev/null && rt=(chrt -f 10)
-source_listed() { pactl list short sources | grep -q voxotrope_live; }
-wait_for() {  # wait_for COMMAND...: up to 5 s
-  local i
-  for i in $(seq 50); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
+. "$top/tools/live/tests/live_common.sh" voices-test systemd-analyze
 
 SANDBOX_SERVER=pipewire SANDBOX_RATE=22050 sandbox_sound_start "$work/sandbox" || { echo "FAIL: no sandbox"; exit 1; }
 
