@@ -5,7 +5,8 @@
 
 const char KeyHelp[] =
     "keys: p v t a r c d switch pitch, volume, triangle, am, reverse, crazy, deeper;\n"
-    "      1 2 3 pitch factor; + - volume by one eighth; 0 all off; q quit\n";
+    "      1 2 3 pitch factor; + - volume by one eighth; > < next, previous voice;\n"
+    "      b bypass; m monitor; 0 all off; q quit\n";
 
 ControlOutcome ControlKey(int key, LiveSettings* settings)
 {
