@@ -48,6 +48,17 @@ struct LiveAudio {
     std::atomic<bool> restart;  // the capture was paused: what the chain holds is stale
 };
 
+const spa_pod* LiveFormat(spa_pod_builder* builder, int rate)
+{
+    spa_audio_info_raw info;
+    spa_zero(info);
+    info.format = SPA_AUDIO_FORMAT_S16;
+    info.rate = rate;
+    info.channels = 1;
+    info.position[0] = SPA_AUDIO_CHANNEL_MONO;
+    return spa_format_audio_raw_build(builder, SPA_PARAM_EnumFormat, &info);
+}
+
 static void Finish(LiveAudio* audio, LiveEnd end)
 {
     if (audio->end == LiveRunning)
@@ -333,13 +344,7 @@ static pw_stream* NewStream(LiveAudio* audio, const char* name, pw_properties* p
     uint8_t buffer[1024];
     spa_pod_builder builder;
     spa_pod_builder_init(&builder, buffer, sizeof buffer);
-    spa_audio_info_raw info;
-    spa_zero(info);
-    info.format = SPA_AUDIO_FORMAT_S16;
-    info.rate = LiveRate;
-    info.channels = 1;
-    info.position[0] = SPA_AUDIO_CHANNEL_MONO;
-    const spa_pod* params[1] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info)};
+    const spa_pod* params[1] = {LiveFormat(&builder, LiveRate)};
     if (pw_stream_connect(stream, direction, PW_ID_ANY,
                           static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
                                                        PW_STREAM_FLAG_RT_PROCESS | flags),

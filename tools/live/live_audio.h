@@ -7,10 +7,16 @@
 #include <string>
 
 struct pw_main_loop;
+struct spa_pod;
+struct spa_pod_builder;
 struct LiveAudio;
 struct LiveMailbox;
 
 constexpr int LiveRate = 22050;
+
+// The format every stream of ours takes: 16-bit mono at `rate`, built into
+// `builder`.
+const spa_pod* LiveFormat(spa_pod_builder* builder, int rate);
 
 enum LiveEnd { LiveRunning, LiveStopped, LiveNoMicrophone, LiveServerGone, LiveStreamFailed };
 

@@ -1,8 +1,9 @@
 #include "live_monitor.h"
 #include <pipewire/pipewire.h>
-#include <spa/param/audio/format-utils.h>
+#include <spa/pod/builder.h>
 #include <spa/utils/ringbuffer.h>
 #include <atomic>
+#include "live_audio.h"
 
 // A few cycles of the largest quantum; what finds no room is not heard.
 constexpr uint32_t HeldSamples = 16384;
@@ -65,13 +66,7 @@ LiveMonitor* OpenLiveMonitor(pw_core* core, const char* group, int rate, bool on
     uint8_t buffer[1024];
     spa_pod_builder builder;
     spa_pod_builder_init(&builder, buffer, sizeof buffer);
-    spa_audio_info_raw info;
-    spa_zero(info);
-    info.format = SPA_AUDIO_FORMAT_S16;
-    info.rate = rate;
-    info.channels = 1;
-    info.position[0] = SPA_AUDIO_CHANNEL_MONO;
-    const spa_pod* params[1] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info)};
+    const spa_pod* params[1] = {LiveFormat(&builder, rate)};
     // Its turn comes when the source's has samples for it: a trigger stream.
     int flags = PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS |
                 PW_STREAM_FLAG_TRIGGER | (on ? 0 : PW_STREAM_FLAG_INACTIVE);
